@@ -1,0 +1,139 @@
+// One effect instance in the headless host: builds each command's records, keeps the
+// parameters and their UI state, and serves the module's callbacks and suites.
+#pragma once
+
+#include "CallTrace.h"
+#include "FaultPlan.h"
+#include "SuiteRegistry.h"
+#include "World.h"
+
+#include "host/AE_EffectSuites.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+enum class HostApp { AfterEffects, Premiere };
+constexpr A_long kApplIdAfterEffects = 0x46584354;   // 'FXCT'
+constexpr A_long kApplIdPremiere = PF_APPL_ID_PREMIERE;
+
+/// What the host tells the module about the layer and the render in PF_InData.
+struct HostSettings {
+    HostApp app = HostApp::AfterEffects;
+    A_long layerWidth = 1920;
+    A_long layerHeight = 1080;
+    PF_RationalScale downsampleX{1, 1};
+    PF_RationalScale downsampleY{1, 1};
+    PF_RationalScale pixelAspect{1, 1};
+    PF_Quality quality = PF_Quality_HI;
+    unsigned threads = 0;        // rows of an iteration are spread over this many; 0 = all cores
+    A_long currentTime = 0;
+    A_long timeStep = 1;
+    A_u_long timeScale = 30;
+};
+
+/// What a leaked or doubly released suite does after a command: throw HostError (tests) or
+/// print a warning on stderr (the command).
+enum class BalancePolicy { Throw, Warn };
+
+/// The state of one parameter's control as the user sees it.
+struct ParamUIState {
+    std::string name;
+    bool disabled = false;
+};
+
+class Host {
+public:
+    Host(PF_EntryPointFunc entry, HostSettings settings = {});
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    HostSettings& Settings() { return m_settings; }
+    FaultPlan& Faults() { return m_faults; }
+    CallTrace& Trace() { return m_trace; }
+    SuiteRegistry& Suites() { return m_suites; }
+    void SetBalancePolicy(BalancePolicy policy) { m_policy = policy; }
+
+    // ---- Commands. Each builds fresh PF_InData/PF_OutData, calls the module once, checks the
+    // suite balance, and returns the module's result.
+    /// PF_Cmd_ABOUT; `text` receives return_msg.
+    PF_Err About(std::string* text = nullptr);
+    /// PF_Cmd_GLOBAL_SETUP; records the pixel formats declared (Premiere).
+    PF_Err GlobalSetup();
+    /// PF_Cmd_PARAMS_SETUP; stores what add_param and register_ui receive, initialises the
+    /// current values from the defaults (a point's default is a percentage of the layer size).
+    PF_Err ParamsSetup();
+    /// PF_Cmd_UPDATE_PARAMS_UI with the current parameters.
+    PF_Err UpdateParamsUI();
+    /// PF_Cmd_RENDER: params[PARAM_INPUT] is `input`, the output world is `output`.
+    PF_Err Render(World& input, World& output);
+    /// PF_Cmd_EVENT with copies of the current parameters; a value the module marks with
+    /// PF_ChangeFlag_CHANGED_VALUE becomes the parameter's new value (and a supervised one then
+    /// gets UpdateParamsUI).
+    PF_Err Event(PF_EventExtra& event);
+    /// Any selector, with the current parameters, for dispatch tests.
+    PF_Err Command(PF_Cmd cmd, PF_LayerDef* output = nullptr, void* extra = nullptr);
+
+    /// The output block as the last command left it (zeroed before each command).
+    const PF_OutData& OutData() const { return m_outData; }
+    /// The pica_basicP-backed, callback-filled input block of the last command.
+    const PF_InData& InData() const { return m_inData; }
+
+    // ---- Parameters (index 0 is the input layer the host supplies).
+    /// The definitions exactly as add_param received them, in call order (index 1 first).
+    const std::vector<PF_ParamDef>& RegisteredParams() const { return m_registered; }
+    /// Whether register_ui was called, and with what.
+    bool UIRegistered() const { return m_uiRegistered; }
+    const PF_CustomUIInfo& RegisteredUI() const { return m_uiInfo; }
+    /// The current value record of a parameter; size is 1 + registered count after ParamsSetup.
+    PF_ParamDef& Param(int index);
+    std::size_t ParamCount() const { return m_current.size(); }
+    /// Changes a value as the user would: applies `change`, and when the parameter was
+    /// registered with PF_ParamFlag_SUPERVISE sends UpdateParamsUI, whose result is returned.
+    PF_Err ChangeParam(int index, const std::function<void(PF_ParamDef&)>& change);
+    /// Name and disabled bit as the last PF_UpdateParamUI (or registration) left them.
+    ParamUIState UIState(int index) const;
+
+    /// The formats the module declared at Global setup (Premiere), in the order declared.
+    const std::vector<PrPixelFormat>& DeclaredPixelFormats() const { return m_pixelFormats; }
+
+    /// Balance problems found after the last command (empty when every suite was released once).
+    const std::vector<std::string>& LastCommandProblems() const { return m_problems; }
+
+    // ---- For the host's own suite implementations (trampolines) during a command.
+    /// The host whose command is running on this thread, or null.
+    static Host* Active();
+    void RecordCall(const std::string& suite, int version, const std::string& function,
+                    nlohmann::json args, long result);
+    /// Counts a call of `function` and returns the fault plan's error for it, or 0.
+    PF_Err InjectedFault(const std::string& function);
+
+private:
+    // Implementation detail; see Host.cpp.
+    struct Impl;
+    PF_Err Dispatch(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra);
+
+    PF_EntryPointFunc m_entry;
+    HostSettings m_settings;
+    FaultPlan m_faults;
+    CallTrace m_trace;
+    SuiteRegistry m_suites;
+    BalancePolicy m_policy = BalancePolicy::Throw;
+    std::unique_ptr<Impl> m_impl;
+
+    PF_InData m_inData{};
+    PF_OutData m_outData{};
+    std::vector<PF_ParamDef> m_registered;
+    std::vector<PF_ParamDef> m_current;
+    std::vector<ParamUIState> m_uiStates;
+    bool m_uiRegistered = false;
+    PF_CustomUIInfo m_uiInfo{};
+    std::vector<PrPixelFormat> m_pixelFormats;
+    std::vector<std::string> m_problems;
+};
+
+}  // namespace corvelle

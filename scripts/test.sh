@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets everything up, then builds and passes every test: g++ release, g++ with the
+# address and undefined-behaviour sanitizers, and clang with the sanitizers and the fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in release sanitize; do
+    echo "== ${preset}: build"
+    cmake --preset "${preset}" >/dev/null
+    cmake --build --preset "${preset}" -j "${jobs}"
+    echo "== ${preset}: test"
+    ctest --preset "${preset}" -j "${jobs}"
+done
+
+if [ -f fuzz/CMakeLists.txt ]; then
+    echo "== fuzz: build (clang)"
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j "${jobs}"
+    echo "== fuzz: run"
+    fuzz/run.sh build/fuzz "${CORVELLE_FUZZ_SECONDS:-60}"
+fi

@@ -103,6 +103,9 @@ public:
 
     /// Balance problems found after the last command (empty when every suite was released once).
     const std::vector<std::string>& LastCommandProblems() const { return m_problems; }
+    /// Adds a check run after every command beside the suite balance (the drawing suites use it
+    /// for pens and paths never released or released twice); it returns one message a problem.
+    void AddBalanceCheck(std::function<std::vector<std::string>()> check);
 
     // ---- For the host's own suite implementations (trampolines) during a command.
     /// The host whose command is running on this thread, or null.
@@ -134,6 +137,7 @@ private:
     PF_CustomUIInfo m_uiInfo{};
     std::vector<PrPixelFormat> m_pixelFormats;
     std::vector<std::string> m_problems;
+    std::vector<std::function<std::vector<std::string>()>> m_balanceChecks;
 };
 
 }  // namespace corvelle

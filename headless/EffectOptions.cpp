@@ -1,0 +1,442 @@
+// Parses the effect and host options and applies them to a Host by persistent parameter id.
+#include "EffectOptions.h"
+
+#include "ModuleLibrary.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+// Persistent ids as saved projects know them; the host never learns the module's indices.
+constexpr A_long ID_ORIGIN = 1;
+constexpr A_long ID_WIDTH = 2;
+constexpr A_long ID_HEIGHT = 3;
+constexpr A_long ID_FEATHER = 4;
+constexpr A_long ID_OPACITY = 5;
+constexpr A_long ID_BLEND = 7;
+constexpr A_long ID_INVERT = 8;
+constexpr A_long ID_MASK_ONLY = 9;
+constexpr A_long ID_COLOR = 12;
+constexpr A_long ID_ANGLE = 13;
+constexpr A_long ID_SHAPE = 14;
+constexpr A_long ID_FILL = 15;
+constexpr A_long ID_FALLOFF = 16;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+/// Digits only, no sign, into [min, max].
+bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& value) {
+    if (text.empty() || text.size() > 12) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (!IsDigit(c)) return false;
+        v = (v * 10) + static_cast<uint64_t>(c - '0');
+    }
+    if (v < min || v > max) return false;
+    value = v;
+    return true;
+}
+
+bool ParseSignedLong(const std::string& text, A_long& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? text.substr(1) : text;
+    uint64_t magnitude = 0;
+    if (!ParseWhole(digits, 0, negative ? 2147483648ULL : 2147483647ULL, magnitude)) return false;
+    value = static_cast<A_long>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
+    return true;
+}
+
+/// "N/D" with 0 < N and 0 < D, and N <= D when `atMostOne`.
+bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    uint64_t num = 0;
+    uint64_t den = 0;
+    if (!ParseWhole(text.substr(0, slash), 1, 2147483647ULL, num)) return false;
+    if (!ParseWhole(text.substr(slash + 1), 1, 2147483647ULL, den)) return false;
+    if (atMostOne && num > den) return false;
+    ratio.num = static_cast<A_long>(num);
+    ratio.den = static_cast<A_u_long>(den);
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+/// Lower case with blanks as hyphens, the form choice names take on the command line.
+std::string ChoiceKey(const std::string& text) {
+    std::string key;
+    for (char c : text) {
+        key += (c == ' ') ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+/// The offered choices of a registered popup: the first num_choices names of its bar-separated
+/// text (a trailing bar or names beyond the count offer nothing).
+std::vector<std::string> ChoiceNames(const PF_ParamDef& def) {
+    std::vector<std::string> names;
+    const char* text = def.u.pd.u.namesptr;
+    if (text == nullptr) return names;
+    std::string name;
+    for (const char* p = text;; ++p) {
+        if (*p == '|' || *p == '\0') {
+            if (static_cast<int>(names.size()) < def.u.pd.num_choices) names.push_back(name);
+            name.clear();
+            if (*p == '\0') break;
+        } else {
+            name += *p;
+        }
+    }
+    return names;
+}
+
+CLI::ValidationError BadValue(const std::string& option, const std::string& expected,
+                              const std::string& text) {
+    return CLI::ValidationError(option, "expected " + expected + ", got '" + text + "'");
+}
+
+void AddPopupOption(CLI::App* app, const std::string& name, std::optional<std::string>& target,
+                    const std::string& description) {
+    app->add_option_function<std::string>(
+        name,
+        [&target, name](const std::string& text) {
+            if (text.empty()) throw BadValue(name, "a choice name or number", text);
+            target = text;
+        },
+        description);
+}
+
+void AddDecimalOption(CLI::App* app, const std::string& name, std::optional<double>& target,
+                      const std::string& description) {
+    app->add_option_function<std::string>(
+        name,
+        [&target, name](const std::string& text) {
+            double v = 0.0;
+            if (!ParseDouble(text, v)) throw BadValue(name, "a finite number", text);
+            target = v;
+        },
+        description);
+}
+
+void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fixed>& target,
+                    const std::string& description) {
+    app->add_option_function<std::string>(
+        name,
+        [&target, name](const std::string& text) {
+            PF_Fixed v = 0;
+            if (!ParseFixed(text, v)) throw BadValue(name, "a decimal number from -32768 to 32767.99998", text);
+            target = v;
+        },
+        description);
+}
+
+/// The index of the registered parameter with persistent id `id`, checked for its type.
+int IndexOfId(const Host& host, A_long id, PF_ParamType type, const std::string& option) {
+    const std::vector<PF_ParamDef>& registered = host.RegisteredParams();
+    for (std::size_t i = 0; i < registered.size(); ++i) {
+        if (registered[i].uu.id != id) continue;
+        if (registered[i].param_type != type) {
+            throw HostError(option + ": the module registers parameter id " + std::to_string(id) +
+                            " as type " + std::to_string(registered[i].param_type) + ", expected " +
+                            std::to_string(type));
+        }
+        return static_cast<int>(i) + 1;   // index 0 is the input layer, which is not registered
+    }
+    throw HostError(option + ": the module registers no parameter with id " + std::to_string(id));
+}
+
+void Change(Host& host, int index, const std::string& option,
+            const std::function<void(PF_ParamDef&)>& change) {
+    const PF_Err err = host.ChangeParam(index, change);
+    if (err != PF_Err_NONE) {
+        throw HostError(option + ": the module refused the change (error " + std::to_string(err) + ")");
+    }
+}
+
+std::string FormatNumber(double v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+void ApplyFloat(Host& host, A_long id, const std::string& option, const std::optional<double>& value) {
+    if (!value) return;
+    const int index = IndexOfId(host, id, PF_Param_FLOAT_SLIDER, option);
+    const PF_FloatSliderDef& def = host.RegisteredParams()[static_cast<std::size_t>(index - 1)].u.fs_d;
+    const double lo = static_cast<double>(def.valid_min);
+    const double hi = static_cast<double>(def.valid_max);
+    if (*value < lo || *value > hi) {
+        throw HostError(option + ": " + FormatNumber(*value) + " is outside the effect's range " +
+                        FormatNumber(lo) + " to " + FormatNumber(hi));
+    }
+    Change(host, index, option, [v = *value](PF_ParamDef& p) { p.u.fs_d.value = v; });
+}
+
+void ApplyPopup(Host& host, A_long id, const std::string& option, const std::optional<std::string>& text) {
+    if (!text) return;
+    const int index = IndexOfId(host, id, PF_Param_POPUP, option);
+    A_long value = 0;
+    if (!ParseSignedLong(*text, value)) {
+        const std::vector<std::string> names =
+            ChoiceNames(host.RegisteredParams()[static_cast<std::size_t>(index - 1)]);
+        const std::string key = ChoiceKey(*text);
+        std::string offered;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (ChoiceKey(names[i]) == key) value = static_cast<A_long>(i) + 1;
+            offered += (i == 0 ? "" : ", ") + ChoiceKey(names[i]);
+        }
+        if (value == 0) {
+            throw HostError(option + ": '" + *text + "' is not one of " + offered + " or a number");
+        }
+    }
+    Change(host, index, option, [value](PF_ParamDef& p) { p.u.pd.value = value; });
+}
+
+void ApplyCheckbox(Host& host, A_long id, const std::string& option, bool on) {
+    if (!on) return;
+    const int index = IndexOfId(host, id, PF_Param_CHECKBOX, option);
+    Change(host, index, option, [](PF_ParamDef& p) { p.u.bd.value = 1; });
+}
+
+}  // namespace
+
+bool ParseFixed(const std::string& text, PF_Fixed& value) {
+    // Exact from the digits, so a tie is a tie even where the decimal has no double.
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    uint64_t whole = 0;
+    std::size_t wholeDigits = 0;
+    for (; i < n && IsDigit(text[i]); ++i, ++wholeDigits) {
+        whole = (whole * 10) + static_cast<uint64_t>(text[i] - '0');
+        if (whole > 32768) return false;
+    }
+    std::vector<unsigned> fraction;
+    if (i < n && text[i] == '.') {
+        for (++i; i < n && IsDigit(text[i]); ++i) fraction.push_back(static_cast<unsigned>(text[i] - '0'));
+    }
+    if (i != n || (wholeDigits == 0 && fraction.empty())) return false;
+
+    // Multiply the decimal fraction by 65536 digit by digit; what carries out is whole units.
+    unsigned carry = 0;
+    for (std::size_t k = fraction.size(); k-- > 0;) {
+        const unsigned t = (fraction[k] * 65536u) + carry;
+        fraction[k] = t % 10u;
+        carry = t / 10u;
+    }
+    uint64_t scaled = (whole * 65536u) + carry;
+    if (!fraction.empty() && fraction[0] >= 5) ++scaled;   // half or more: away from zero
+
+    if (scaled > (negative ? 2147483648ULL : 2147483647ULL)) return false;
+    value = static_cast<PF_Fixed>(negative ? -static_cast<int64_t>(scaled) : static_cast<int64_t>(scaled));
+    return true;
+}
+
+bool ParseDouble(const std::string& text, double& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+void AddEffectOptions(CLI::App* app, EffectOptions& options) {
+    AddPopupOption(app, "--shape", options.shape, "ellipse, rectangle or a choice number");
+    app->add_option_function<std::string>(
+        "--origin",
+        [&options](const std::string& text) {
+            const std::size_t comma = text.find(',');
+            PF_FixedPoint p{0, 0};
+            if (comma == std::string::npos || !ParseFixed(text.substr(0, comma), p.x) ||
+                !ParseFixed(text.substr(comma + 1), p.y)) {
+                throw BadValue("--origin", "X,Y in layer pixels", text);
+            }
+            options.origin = p;
+        },
+        "centre of the shape in layer pixels, X,Y (default the layer centre)");
+    AddDecimalOption(app, "--width", options.width, "shape width in square pixels");
+    AddDecimalOption(app, "--height", options.height, "shape height in pixels");
+    AddFixedOption(app, "--angle", options.angle, "rotation in degrees, clockwise on screen");
+    AddDecimalOption(app, "--feather", options.feather, "feather width in square pixels");
+    AddPopupOption(app, "--fill", options.fill, "color, transparent or a choice number");
+    app->add_option_function<std::string>(
+        "--color",
+        [&options](const std::string& text) {
+            const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
+            int digits[6] = {};
+            bool ok = hex.size() == 6;
+            for (std::size_t k = 0; ok && k < 6; ++k) {
+                digits[k] = HexDigit(hex[k]);
+                ok = digits[k] >= 0;
+            }
+            if (!ok) throw BadValue("--color", "RRGGBB in hexadecimal", text);
+            PF_Pixel c{};
+            c.alpha = 255;
+            c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
+            c.green = static_cast<A_u_char>((digits[2] * 16) + digits[3]);
+            c.blue = static_cast<A_u_char>((digits[4] * 16) + digits[5]);
+            options.color = c;
+        },
+        "fill colour RRGGBB ('#' optional)");
+    AddFixedOption(app, "--opacity", options.opacity, "fill opacity in percent");
+    AddPopupOption(app, "--blend", options.blend, "blending mode name (normal, soft-light, ...) or number");
+    app->add_flag("--invert", options.invert, "swap inside and outside");
+    app->add_flag("--mask-only", options.maskOnly, "output the fill colour with the mask as alpha");
+    AddPopupOption(app, "--falloff", options.falloff, "linear, quadratic, cubic, gamma-2.2, gaussian, exponential or a number");
+}
+
+void AddHostOptions(CLI::App* app, HostOptions& options) {
+    app->add_option_function<std::string>(
+        "--host",
+        [&options](const std::string& text) {
+            if (text == "ae") {
+                options.app = HostApp::AfterEffects;
+            } else if (text == "premiere") {
+                options.app = HostApp::Premiere;
+            } else {
+                throw BadValue("--host", "ae or premiere", text);
+            }
+        },
+        "host to act as: ae (compositor, default) or premiere (editor)");
+    app->add_option_function<std::string>(
+        "--depth",
+        [&options](const std::string& text) {
+            if (text == "8") {
+                options.depth = WorldDepth::Bits8;
+            } else if (text == "16") {
+                options.depth = WorldDepth::Bits16;
+            } else if (text == "32") {
+                options.depth = WorldDepth::Bits32;
+            } else {
+                throw BadValue("--depth", "8, 16 or 32", text);
+            }
+        },
+        "bits per channel: 8 or 16 with ae, 8 or 32 (float) with premiere; default 8");
+    app->add_option_function<std::string>(
+        "--par",
+        [&options](const std::string& text) {
+            if (!ParseRatio(text, false, options.pixelAspect)) {
+                throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
+            }
+        },
+        "pixel aspect ratio N/D (default 1/1)");
+    app->add_option_function<std::string>(
+        "--downsample",
+        [&options](const std::string& text) {
+            const std::size_t comma = text.find(',');
+            const std::string x = text.substr(0, comma);
+            const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
+            if (!ParseRatio(x, true, options.downsampleX) || !ParseRatio(y, true, options.downsampleY)) {
+                throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
+            }
+        },
+        "render downsampled by N/D, or NX/DX,NY/DY per axis");
+    app->add_option_function<std::string>(
+        "--quality",
+        [&options](const std::string& text) {
+            if (text == "hi") {
+                options.quality = PF_Quality_HI;
+            } else if (text == "lo") {
+                options.quality = PF_Quality_LO;
+            } else {
+                throw BadValue("--quality", "hi or lo", text);
+            }
+        },
+        "render quality: hi (default) or lo");
+    app->add_option_function<std::string>(
+        "--threads",
+        [&options](const std::string& text) {
+            uint64_t n = 0;
+            if (!ParseWhole(text, 0, 1024, n)) throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
+            options.threads = static_cast<unsigned>(n);
+        },
+        "threads that share a render's rows; 0 = all cores (default)");
+    app->add_option("--module", options.modulePath, "effect module to load (default: Corvelle.so beside the command)");
+}
+
+PixelLayout WorldLayout(const HostOptions& options) {
+    switch (options.app) {
+    case HostApp::AfterEffects:
+        if (options.depth == WorldDepth::Bits8) return PixelLayout::Argb8;
+        if (options.depth == WorldDepth::Bits16) return PixelLayout::Argb16;
+        throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32");
+    case HostApp::Premiere:
+        if (options.depth == WorldDepth::Bits8) return PixelLayout::Bgra8;
+        if (options.depth == WorldDepth::Bits32) return PixelLayout::BgraFloat;
+        throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16");
+    }
+    throw HostError("--host: unknown host");
+}
+
+HostSettings MakeHostSettings(const HostOptions& options) {
+    WorldLayout(options);   // refuse a depth the host cannot render before anything runs
+    HostSettings settings;
+    settings.app = options.app;
+    settings.downsampleX = options.downsampleX;
+    settings.downsampleY = options.downsampleY;
+    settings.pixelAspect = options.pixelAspect;
+    settings.quality = options.quality;
+    settings.threads = options.threads;
+    return settings;
+}
+
+std::string ModulePath(const HostOptions& options, const std::string& argv0) {
+    return options.modulePath.empty() ? ModuleLibrary::DefaultPath(argv0) : options.modulePath;
+}
+
+void ApplyEffectOptions(const EffectOptions& options, Host& host) {
+    ApplyPopup(host, ID_SHAPE, "--shape", options.shape);
+    if (options.origin) {
+        const int index = IndexOfId(host, ID_ORIGIN, PF_Param_POINT, "--origin");
+        Change(host, index, "--origin", [p = *options.origin](PF_ParamDef& def) {
+            def.u.td.x_value = p.x;
+            def.u.td.y_value = p.y;
+        });
+    }
+    ApplyFloat(host, ID_WIDTH, "--width", options.width);
+    ApplyFloat(host, ID_HEIGHT, "--height", options.height);
+    if (options.angle) {
+        const int index = IndexOfId(host, ID_ANGLE, PF_Param_ANGLE, "--angle");
+        Change(host, index, "--angle", [v = *options.angle](PF_ParamDef& def) { def.u.ad.value = v; });
+    }
+    ApplyFloat(host, ID_FEATHER, "--feather", options.feather);
+    ApplyPopup(host, ID_FILL, "--fill", options.fill);
+    if (options.color) {
+        const int index = IndexOfId(host, ID_COLOR, PF_Param_COLOR, "--color");
+        Change(host, index, "--color", [c = *options.color](PF_ParamDef& def) { def.u.cd.value = c; });
+    }
+    if (options.opacity) {
+        const int index = IndexOfId(host, ID_OPACITY, PF_Param_FIX_SLIDER, "--opacity");
+        const PF_FixedSliderDef& def = host.RegisteredParams()[static_cast<std::size_t>(index - 1)].u.fd;
+        if (*options.opacity < def.valid_min || *options.opacity > def.valid_max) {
+            throw HostError("--opacity: " + FormatNumber(*options.opacity / 65536.0) +
+                            " is outside the effect's range " + FormatNumber(def.valid_min / 65536.0) +
+                            " to " + FormatNumber(def.valid_max / 65536.0));
+        }
+        Change(host, index, "--opacity", [v = *options.opacity](PF_ParamDef& p) { p.u.fd.value = v; });
+    }
+    ApplyPopup(host, ID_BLEND, "--blend", options.blend);
+    ApplyCheckbox(host, ID_INVERT, "--invert", options.invert);
+    ApplyCheckbox(host, ID_MASK_ONLY, "--mask-only", options.maskOnly);
+    ApplyPopup(host, ID_FALLOFF, "--falloff", options.falloff);
+}
+
+}  // namespace corvelle

@@ -1,0 +1,262 @@
+// Parsing of the effect and host options, and their effect on a host running the module.
+#include "EffectOptions.h"
+
+#include "KT_Corvelle.h"
+#include "ModuleLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+/// Names each instance of a table after its case.
+struct CaseName {
+    template <class Case>
+    std::string operator()(const testing::TestParamInfo<Case>& param) const {
+        return param.param.name;
+    }
+};
+
+struct FixedCase {
+    const char* name;
+    const char* text;
+    bool ok;
+    PF_Fixed expected;
+};
+
+class ParseFixedTest : public testing::TestWithParam<FixedCase> {};
+
+// One 16.16 step is 1/65536 = 0.0000152587890625, so half a step is 0.00000762939453125.
+TEST_P(ParseFixedTest, RoundsToNearestTiesAwayFromZero) {
+    const FixedCase& c = GetParam();
+    PF_Fixed value = 12345;
+    ASSERT_EQ(ParseFixed(c.text, value), c.ok) << c.text;
+    if (c.ok) {
+        EXPECT_EQ(value, c.expected) << c.text;
+    } else {
+        EXPECT_EQ(value, 12345) << "a rejected text leaves the value alone";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ParseFixedTest,
+    testing::Values(
+        FixedCase{"zero", "0", true, 0},
+        FixedCase{"negative_zero", "-0", true, 0},
+        FixedCase{"one", "1", true, 65536},
+        FixedCase{"minus_one", "-1", true, -65536},
+        FixedCase{"plus_sign", "+2", true, 131072},
+        FixedCase{"opacity_25", "25", true, 0x190000},
+        FixedCase{"half", "0.5", true, 32768},
+        FixedCase{"leading_point", ".5", true, 32768},
+        FixedCase{"trailing_point", "3.", true, 196608},
+        FixedCase{"below_half_step", "0.0000076293945312", true, 0},
+        FixedCase{"half_step", "0.00000762939453125", true, 1},
+        FixedCase{"minus_half_step", "-0.00000762939453125", true, -1},
+        FixedCase{"minus_below_half_step", "-0.0000076293945312", true, 0},
+        // strtod would round this to exactly half a step; the digits say it is below.
+        FixedCase{"just_below_tie_beyond_double", "0.000007629394531249999999999999", true, 0},
+        FixedCase{"one_and_half_steps", "0.00002288818359375", true, 2},
+        FixedCase{"below_one_and_half_steps", "0.0000228881835937", true, 1},
+        FixedCase{"tenth", "0.1", true, 6554},
+        FixedCase{"minus_tenth", "-0.1", true, -6554},
+        FixedCase{"largest", "32767.9999847412109375", true, INT_MAX},
+        FixedCase{"tie_above_largest", "32767.99999237060546875", false, 0},
+        FixedCase{"too_big", "32768", false, 0},
+        FixedCase{"smallest", "-32768", true, INT_MIN},
+        FixedCase{"below_tie_under_smallest", "-32768.0000076293945312", true, INT_MIN},
+        FixedCase{"tie_under_smallest", "-32768.00000762939453125", false, 0},
+        FixedCase{"huge", "99999999999999999999", false, 0},
+        FixedCase{"empty", "", false, 0},
+        FixedCase{"sign_only", "-", false, 0},
+        FixedCase{"point_only", ".", false, 0},
+        FixedCase{"exponent", "1e3", false, 0},
+        FixedCase{"comma", "1,5", false, 0},
+        FixedCase{"leading_blank", " 1", false, 0},
+        FixedCase{"trailing_blank", "1 ", false, 0},
+        FixedCase{"two_points", "1.2.3", false, 0},
+        FixedCase{"two_signs", "+-1", false, 0},
+        FixedCase{"hex", "0x10", false, 0},
+        FixedCase{"word", "abc", false, 0}),
+    CaseName());
+
+struct DoubleCase {
+    const char* name;
+    const char* text;
+    bool ok;
+    double expected;
+};
+
+class ParseDoubleTest : public testing::TestWithParam<DoubleCase> {};
+
+TEST_P(ParseDoubleTest, TakesWholeFiniteNumbers) {
+    const DoubleCase& c = GetParam();
+    double value = -7.0;
+    ASSERT_EQ(ParseDouble(c.text, value), c.ok) << c.text;
+    EXPECT_EQ(value, c.ok ? c.expected : -7.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ParseDoubleTest,
+    testing::Values(
+        DoubleCase{"integer", "300", true, 300.0},
+        DoubleCase{"fraction", "300.25", true, 300.25},
+        DoubleCase{"tenth", "0.1", true, 0.1},
+        DoubleCase{"negative", "-5", true, -5.0},
+        DoubleCase{"exponent", "1.5e3", true, 1500.0},
+        DoubleCase{"nan", "nan", false, 0.0},
+        DoubleCase{"inf", "inf", false, 0.0},
+        DoubleCase{"overflow", "1e999", false, 0.0},
+        DoubleCase{"trailing_text", "12abc", false, 0.0},
+        DoubleCase{"leading_blank", " 12", false, 0.0},
+        DoubleCase{"empty", "", false, 0.0}),
+    CaseName());
+
+/// Parses `args` (without the program name) with both option sets; true when accepted.
+bool Parse(std::vector<std::string> args, EffectOptions& effect, HostOptions& host) {
+    CLI::App app{"test"};
+    AddEffectOptions(&app, effect);
+    AddHostOptions(&app, host);
+    std::reverse(args.begin(), args.end());   // CLI11 takes the arguments back to front
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError&) {
+        return false;
+    }
+    return true;
+}
+
+struct RejectCase {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class RejectedOptionTest : public testing::TestWithParam<RejectCase> {};
+
+TEST_P(RejectedOptionTest, FailsTheParse) {
+    EffectOptions effect;
+    HostOptions host;
+    EXPECT_FALSE(Parse(GetParam().args, effect, host));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, RejectedOptionTest,
+    testing::Values(
+        RejectCase{"origin_one_value", {"--origin", "100"}},
+        RejectCase{"origin_three_values", {"--origin", "1,2,3"}},
+        RejectCase{"origin_out_of_range", {"--origin", "40000,0"}},
+        RejectCase{"color_short", {"--color", "12345"}},
+        RejectCase{"color_long", {"--color", "#1234567"}},
+        RejectCase{"color_not_hex", {"--color", "GG0000"}},
+        RejectCase{"width_nan", {"--width", "nan"}},
+        RejectCase{"width_word", {"--width", "wide"}},
+        RejectCase{"feather_inf", {"--feather", "inf"}},
+        RejectCase{"angle_exponent", {"--angle", "1e2"}},
+        RejectCase{"opacity_percent_sign", {"--opacity", "50%"}},
+        RejectCase{"blend_empty", {"--blend", ""}},
+        RejectCase{"host_unknown", {"--host", "nuke"}},
+        RejectCase{"depth_24", {"--depth", "24"}},
+        RejectCase{"depth_word", {"--depth", "deep"}},
+        RejectCase{"par_zero_num", {"--par", "0/1"}},
+        RejectCase{"par_zero_den", {"--par", "1/0"}},
+        RejectCase{"par_no_slash", {"--par", "1"}},
+        RejectCase{"downsample_up", {"--downsample", "2/1"}},
+        RejectCase{"downsample_bad_y", {"--downsample", "1/2,x"}},
+        RejectCase{"quality_medium", {"--quality", "medium"}},
+        RejectCase{"threads_negative", {"--threads", "-1"}}),
+    CaseName());
+
+TEST(EffectOptions, LeftOutOptionsStayUnset) {
+    EffectOptions effect;
+    HostOptions host;
+    ASSERT_TRUE(Parse({}, effect, host));
+    EXPECT_FALSE(effect.shape || effect.origin || effect.width || effect.height || effect.angle ||
+                 effect.feather || effect.fill || effect.color || effect.opacity || effect.blend ||
+                 effect.falloff);
+    EXPECT_FALSE(effect.invert || effect.maskOnly);
+    EXPECT_EQ(host.app, HostApp::AfterEffects);
+    EXPECT_EQ(WorldLayout(host), PixelLayout::Argb8);
+}
+
+TEST(EffectOptions, ValuesArriveInTheHostsForms) {
+    EffectOptions effect;
+    HostOptions host;
+    ASSERT_TRUE(Parse({"--origin", "100.5,-3", "--color", "#FF8000", "--opacity", "12.5", "--angle", "-90",
+                       "--width", "0.1", "--invert", "--blend", "soft-light", "--falloff", "4"},
+                      effect, host));
+    ASSERT_TRUE(effect.origin && effect.color && effect.opacity && effect.angle && effect.width);
+    EXPECT_EQ(effect.origin->x, 6586368);
+    EXPECT_EQ(effect.origin->y, -196608);
+    EXPECT_EQ(effect.color->alpha, 255);
+    EXPECT_EQ(effect.color->red, 255);
+    EXPECT_EQ(effect.color->green, 128);
+    EXPECT_EQ(effect.color->blue, 0);
+    EXPECT_EQ(*effect.opacity, 819200);
+    EXPECT_EQ(*effect.angle, -5898240);
+    EXPECT_EQ(*effect.width, 0.1);
+    EXPECT_TRUE(effect.invert);
+    EXPECT_EQ(*effect.blend, "soft-light");
+    EXPECT_EQ(*effect.falloff, "4");
+}
+
+TEST(HostOptions, DownsampleTakesOneOrTwoRatios) {
+    EffectOptions effect;
+    HostOptions both;
+    ASSERT_TRUE(Parse({"--downsample", "1/2", "--par", "10/11", "--quality", "lo", "--threads", "3"}, effect, both));
+    const HostSettings settings = MakeHostSettings(both);
+    EXPECT_EQ(settings.downsampleX.num, 1);
+    EXPECT_EQ(settings.downsampleX.den, 2u);
+    EXPECT_EQ(settings.downsampleY.num, 1);
+    EXPECT_EQ(settings.downsampleY.den, 2u);
+    EXPECT_EQ(settings.pixelAspect.num, 10);
+    EXPECT_EQ(settings.pixelAspect.den, 11u);
+    EXPECT_EQ(settings.quality, PF_Quality_LO);
+    EXPECT_EQ(settings.threads, 3u);
+
+    HostOptions apart;
+    ASSERT_TRUE(Parse({"--downsample", "1/2,1/4"}, effect, apart));
+    EXPECT_EQ(apart.downsampleX.den, 2u);
+    EXPECT_EQ(apart.downsampleY.den, 4u);
+}
+
+struct LayoutCase {
+    const char* name;
+    const char* host;
+    const char* depth;
+    bool ok;
+    PixelLayout layout;
+};
+
+class WorldLayoutTest : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(WorldLayoutTest, EachHostRendersItsOwnDepths) {
+    const LayoutCase& c = GetParam();
+    EffectOptions effect;
+    HostOptions host;
+    ASSERT_TRUE(Parse({"--host", c.host, "--depth", c.depth}, effect, host));
+    if (c.ok) {
+        EXPECT_EQ(WorldLayout(host), c.layout);
+        EXPECT_NO_THROW(MakeHostSettings(host));
+    } else {
+        EXPECT_THROW(WorldLayout(host), HostError);
+        EXPECT_THROW(MakeHostSettings(host), HostError);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, WorldLayoutTest,
+    testing::Values(LayoutCase{"ae_8", "ae", "8", true, PixelLayout::Argb8},
+                    LayoutCase{"ae_16", "ae", "16", true, PixelLayout::Argb16},
+                    LayoutCase{"ae_32", "ae", "32", false, PixelLayout::Argb8},
+                    LayoutCase{"premiere_8", "premiere", "8", true, PixelLayout::Bgra8},
+                    LayoutCase{"premiere_16", "premiere", "16", false, PixelLayout::Bgra8},
+                    LayoutCase{"premiere_32", "premiere", "32", true, PixelLayout::BgraFloat}),
+    CaseName());
+
+}  // namespace
+}  // namespace corvelle

@@ -1,0 +1,85 @@
+// The picture of one window at window resolution, drawn with Cairo and written as PNG.
+#pragma once
+
+#include "World.h"
+
+#include <cairo.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+/// Straight (not premultiplied) colour, each channel 0 to 1.
+struct CanvasColor {
+    double red = 0.0;
+    double green = 0.0;
+    double blue = 0.0;
+    double alpha = 1.0;
+};
+
+/// A figure in window coordinates, kept as the module built it so it can be stroked more than
+/// once (the theme's drop shadow strokes it twice).
+class CanvasPath {
+public:
+    void MoveTo(double x, double y);
+    void LineTo(double x, double y);
+    /// Angles in degrees, 0 along +x, growing clockwise on screen (y points down); a sweep of
+    /// 360 or more (either way) is a whole, closed circle.
+    void AddArc(double cx, double cy, double radius, double startDegrees, double sweepDegrees);
+    void Close();
+    std::size_t Size() const { return m_ops.size(); }
+    /// Appends the figure to `cr`'s current path.
+    void AppendTo(cairo_t* cr) const;
+
+private:
+    enum class OpKind { Move, Line, Arc, Close };
+    struct Op {
+        OpKind kind;
+        double x, y, radius, start, sweep;
+    };
+    std::vector<Op> m_ops;
+};
+
+class OverlayCanvas {
+public:
+    /// An opaque window of `width` × `height` pixels in the window's background grey; throws
+    /// HostError when Cairo cannot make it.
+    OverlayCanvas(int width, int height);
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+
+    /// Draws the rendered layer with its top-left corner at window position (left, top), each
+    /// layer pixel `zoom` window pixels wide, composited over what is there.
+    void PaintLayer(const World& picture, double left, double top, double zoom);
+    /// Strokes `path` moved by (shiftX, shiftY); whole window coordinates fall on pixel centres,
+    /// so a 1-pixel line at y = 10 covers row 10. False when Cairo reports an error.
+    bool Stroke(const CanvasPath& path, CanvasColor color, double width, double shiftX = 0.0,
+                double shiftY = 0.0);
+
+    /// The pixel as Cairo holds it: premultiplied ARGB, alpha in the top byte; throws HostError
+    /// outside the window.
+    uint32_t PixelAt(int x, int y);
+    /// Writes the window as PNG, whole or not at all; throws HostError on failure.
+    void WritePng(const std::string& path);
+
+private:
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+    };
+    struct ContextDeleter {
+        void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+    };
+
+    int m_width;
+    int m_height;
+    // Declared before the context, which holds a reference to it and is destroyed first.
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> m_surface;
+    std::unique_ptr<cairo_t, ContextDeleter> m_cr;
+};
+
+}  // namespace corvelle

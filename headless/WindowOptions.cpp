@@ -1,0 +1,102 @@
+// Reads the window options; a bad value stops the command before anything is loaded.
+#include "WindowOptions.h"
+
+#include "ModuleLibrary.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace corvelle {
+namespace {
+
+// Windows stay far inside the 16.16 range of the event callbacks (±32767 pixels).
+constexpr double kMaxCoordinate = 1.0e4;
+constexpr double kMinZoom = 1.0 / 64.0;
+constexpr double kMaxZoom = 64.0;
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+void RequireWithin(double value, double limit, const std::string& what) {
+    if (std::fabs(value) > limit) {
+        throw HostError(what + ": " + std::to_string(value) + " is outside ±" +
+                        std::to_string(static_cast<long>(limit)));
+    }
+}
+
+}  // namespace
+
+void ParseNumberPair(const std::string& text, const std::string& what, double& x, double& y) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), x) ||
+        !ParseNumber(text.substr(comma + 1), y)) {
+        throw HostError(what + ": expected two numbers as X,Y, got \"" + text + "\"");
+    }
+}
+
+WindowPixel ParseWindowPixel(const std::string& text, const std::string& what) {
+    double x = 0.0;
+    double y = 0.0;
+    ParseNumberPair(text, what, x, y);
+    if (x != std::trunc(x) || y != std::trunc(y)) {
+        throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"");
+    }
+    RequireWithin(x, 1.0e6, what);
+    RequireWithin(y, 1.0e6, what);
+    return WindowPixel{static_cast<int>(x), static_cast<int>(y)};
+}
+
+void AddWindowOptions(CLI::App& app, WindowOptions& options) {
+    app.add_option_function<std::string>(
+           "--window",
+           [&options](const std::string& text) {
+               if (text == "layer") {
+                   options.kind = WindowKind::Layer;
+               } else if (text == "comp") {
+                   options.kind = WindowKind::Comp;
+               } else {
+                   throw HostError("--window: expected layer or comp, got \"" + text + "\"");
+               }
+           },
+           "Window the controls are shown in: layer or comp (default layer)")
+        ->option_text("layer|comp");
+    app.add_option_function<std::string>(
+           "--zoom",
+           [&options](const std::string& text) {
+               double zoom = 0.0;
+               if (!ParseNumber(text, zoom) || zoom < kMinZoom || zoom > kMaxZoom) {
+                   throw HostError("--zoom: expected a number from 1/64 to 64, got \"" + text + "\"");
+               }
+               options.zoom = zoom;
+           },
+           "Window zoom factor (default 1)")
+        ->option_text("Z");
+    app.add_option_function<std::string>(
+           "--offset",
+           [&options](const std::string& text) {
+               ParseNumberPair(text, "--offset", options.offsetX, options.offsetY);
+               RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
+               RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
+           },
+           "Window pixels the picture is scrolled by (default 0,0)")
+        ->option_text("X,Y");
+    app.add_option_function<std::string>(
+           "--layer-pos",
+           [&options](const std::string& text) {
+               ParseNumberPair(text, "--layer-pos", options.layerPosX, options.layerPosY);
+               RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
+               RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
+           },
+           "Composition position of the layer's top-left corner (default 0,0)")
+        ->option_text("X,Y");
+}
+
+}  // namespace corvelle

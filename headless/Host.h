@@ -115,10 +115,49 @@ public:
     /// Counts a call of `function` and returns the fault plan's error for it, or 0.
     PF_Err InjectedFault(const std::string& function);
 
+    /// Makes a host the active one on this thread for its lifetime (commands use it; a test
+    /// may too, to call suites outside a command). Restores the previous one on exit.
+    class CommandScope {
+    public:
+        explicit CommandScope(Host& host);
+        ~CommandScope();
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+    private:
+        Host* m_previous;
+    };
+
+    /// The effect_ref the module receives; callbacks refuse any other.
+    PF_ProgPtr EffectRef() const { return reinterpret_cast<PF_ProgPtr>(m_impl.get()); }
+
+    // ---- What the host does with the module's calls (the suites' C functions come here).
+    /// add_param: appends a copy of the definition, its texts copied into host storage.
+    PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def);
+    /// register_ui: stores the record.
+    PF_Err RegisterUI(PF_ProgPtr effect_ref, const PF_CustomUIInfo* info);
+    /// PF_UpdateParamUI: takes the control's name and disabled bit from `def`.
+    PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def);
+    PF_Err AddSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat format);
+    PF_Err ClearSupportedPixelFormats(PF_ProgPtr effect_ref);
+    /// GetPixelFormat: the format of a world lent for the running render (or the override).
+    PF_Err PixelFormatOf(const PF_EffectWorld* world, PrPixelFormat* format) const;
+    /// The layout of a world lent for the running render, or null when it is not one.
+    const PixelLayout* LayoutOf(const PF_EffectWorld* world) const;
+    /// How many threads an iteration spreads its rows over (at least 1).
+    unsigned IterationThreads() const;
+    /// The room left in the running command's return_msg from `buffer` on, or 0 when
+    /// `buffer` lies elsewhere (so sprintf can be bounded where the host knows the size).
+    std::size_t ReturnMsgRoom(const char* buffer) const;
+
 private:
     // Implementation detail; see Host.cpp.
     struct Impl;
     PF_Err Dispatch(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra);
+    PF_Err DispatchWithCopies(PF_Cmd cmd, std::vector<PF_ParamDef>& copies, PF_LayerDef* output,
+                              void* extra);
+    void CheckBalance(const char* command);
+    std::vector<PF_ParamDef> CommandCopies() const;
 
     PF_EntryPointFunc m_entry;
     HostSettings m_settings;

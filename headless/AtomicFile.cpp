@@ -47,13 +47,18 @@ std::string Why() { return std::strerror(errno); }
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
+void CheckOutputFolder(const std::string& path) {
     if (path.empty()) throw HostError("writing output: no file name given");
     const std::string folder = Folder(path);
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         throw HostError("writing " + path + ": the folder " + folder + " does not exist");
     }
+}
+
+AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
+    CheckOutputFolder(path);
+    const std::string folder = Folder(path);
     const std::string extension = Extension(path);
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

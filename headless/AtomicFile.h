@@ -33,6 +33,9 @@ private:
     bool m_committed = false;
 };
 
+/// Throws HostError unless the folder `path` would be written in exists.
+void CheckOutputFolder(const std::string& path);
+
 /// Writes `bytes` to `path` whole or not at all.
 void WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes);
 

@@ -55,6 +55,7 @@ public:
     HostSettings& Settings() { return m_settings; }
     FaultPlan& Faults() { return m_faults; }
     CallTrace& Trace() { return m_trace; }
+    const CallTrace& Trace() const { return m_trace; }
     SuiteRegistry& Suites() { return m_suites; }
     void SetBalancePolicy(BalancePolicy policy) { m_policy = policy; }
 

@@ -88,6 +88,7 @@ struct Host::Impl {
     std::map<const PF_EffectWorld*, PixelLayout> lentWorlds;   // during a render only
     PF_UtilCallbacks utils{};
     int addParamCalls = 0;
+    bool registering = false;   // add_param and register_ui are answered only during Parameters setup
 };
 
 Host::CommandScope::CommandScope(Host& host) : m_previous(t_active) { t_active = &host; }
@@ -217,7 +218,25 @@ PF_Err Host::ParamsSetup() {
     layer.u.ld.extent_hint = PF_LRect{0, 0, m_settings.layerWidth, m_settings.layerHeight};
     m_current.push_back(layer);
     m_uiStates.push_back(ParamUIState{});
-    return Dispatch(PF_Cmd_PARAMS_SETUP, nullptr, nullptr, nullptr);
+    m_impl->registering = true;
+    struct EndRegistering {
+        bool& flag;
+        ~EndRegistering() { flag = false; }
+    } endRegistering{m_impl->registering};
+    const PF_Err err = Dispatch(PF_Cmd_PARAMS_SETUP, nullptr, nullptr, nullptr);
+    if (err) {
+        // A host drops an instance whose set-up failed: nothing may render or handle events.
+        m_current.clear();
+        return err;
+    }
+    // Every later command lends num_params records; the module must have registered them all.
+    if (m_outData.num_params != static_cast<A_long>(m_current.size())) {
+        const std::size_t registered = m_current.size();
+        m_current.clear();
+        throw HostError("Parameters setup: the module reports " + std::to_string(m_outData.num_params) +
+                        " parameters but registered " + std::to_string(registered) + " with the input layer");
+    }
+    return err;
 }
 
 PF_Err Host::UpdateParamsUI() {
@@ -351,8 +370,8 @@ PF_Err Host::AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_Param
     if (++m_impl->addParamCalls == m_faults.failAddParamAt) {
         return m_faults.addParamError;
     }
-    if (m_current.empty()) {
-        return PF_Err_INVALID_CALLBACK;   // only Parameters setup may register
+    if (!m_impl->registering) {
+        return PF_Err_INVALID_CALLBACK;
     }
     if (index != -1 && static_cast<std::size_t>(index) != m_current.size()) {
         return PF_Err_INVALID_INDEX;
@@ -392,6 +411,9 @@ PF_Err Host::AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_Param
 PF_Err Host::RegisterUI(PF_ProgPtr effect_ref, const PF_CustomUIInfo* info) {
     if (effect_ref != EffectRef() || !info) {
         return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (!m_impl->registering) {
+        return PF_Err_INVALID_CALLBACK;
     }
     if (m_faults.registerUIError) {
         return *m_faults.registerUIError;

@@ -67,6 +67,8 @@ public:
     PF_Err GlobalSetup();
     /// PF_Cmd_PARAMS_SETUP; stores what add_param and register_ui receive, initialises the
     /// current values from the defaults (a point's default is a percentage of the layer size).
+    /// After a failure the instance has no values, so Render and Event throw; a num_params that
+    /// disagrees with what was registered throws HostError.
     PF_Err ParamsSetup();
     /// PF_Cmd_UPDATE_PARAMS_UI with the current parameters.
     PF_Err UpdateParamsUI();

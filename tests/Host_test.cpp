@@ -313,6 +313,17 @@ PF_ParamDef CheckboxDef(PF_ParamFlags flags, const char* label) {
     return def;
 }
 
+/// Registers `defs` as a module's Parameters setup does, num_params included.
+PF_Err RegisterAll(PF_InData* in_data, PF_OutData* out_data, std::vector<PF_ParamDef> defs) {
+    for (PF_ParamDef& def : defs) {
+        if (const PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def)) {
+            return err;
+        }
+    }
+    out_data->num_params = static_cast<A_long>(defs.size()) + 1;
+    return PF_Err_NONE;
+}
+
 struct PointCase {
     const char* label;
     A_long layerWidth, layerHeight;
@@ -329,9 +340,8 @@ TEST_P(PointDefaultTest, ResolvesPercentOfTheLayer) {
     settings.layerWidth = c.layerWidth;
     settings.layerHeight = c.layerHeight;
     Host host(StandInEntry, settings);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
-        PF_ParamDef def = PointDef(c.xPercent, c.yPercent);
-        return in_data->inter.add_param(in_data->effect_ref, -1, &def);
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+        return RegisterAll(in_data, out_data, {PointDef(c.xPercent, c.yPercent)});
     };
     ASSERT_EQ(PF_Err_NONE, host.ParamsSetup());
     ASSERT_EQ(2u, host.ParamCount());
@@ -358,10 +368,10 @@ TEST_F(HostTest, RenderScalesPointsByDownsample) {
     Host host(StandInEntry, settings);
     PF_FixedPoint seen{};
     PF_LayerDef seenInput{};
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef** params, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
+                      PF_LayerDef*) -> PF_Err {
         if (cmd == PF_Cmd_PARAMS_SETUP) {
-            PF_ParamDef def = PointDef(50 << 16, 50 << 16);
-            return in_data->inter.add_param(in_data->effect_ref, -1, &def);
+            return RegisterAll(in_data, out_data, {PointDef(50 << 16, 50 << 16)});
         }
         if (cmd == PF_Cmd_RENDER) {
             seen = PF_FixedPoint{params[1]->u.td.x_value, params[1]->u.td.y_value};
@@ -396,7 +406,8 @@ TEST_P(RenderFormatTest, RendersOnlyTheHostsFormats) {
     Host host(StandInEntry, settings);
     PrPixelFormat reported = 0;
     PF_Err reportErr = -1;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**, PF_LayerDef* output) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef* output) -> PF_Err {
         SPErr err = 0;
         auto* suite = static_cast<const PF_PixelFormatSuite1*>(Acquire(in_data, "PF Pixel Format Suite", 1, &err));
         if (cmd == PF_Cmd_GLOBAL_SETUP && c.declared) {
@@ -404,8 +415,7 @@ TEST_P(RenderFormatTest, RendersOnlyTheHostsFormats) {
             suite->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_BGRA_4444_32f);
         }
         if (cmd == PF_Cmd_PARAMS_SETUP) {
-            PF_ParamDef def = CheckboxDef(0, "x");
-            in_data->inter.add_param(in_data->effect_ref, -1, &def);
+            RegisterAll(in_data, out_data, {CheckboxDef(0, "x")});
         }
         if (cmd == PF_Cmd_RENDER) {
             reportErr = suite->GetPixelFormat(output, &reported);
@@ -459,13 +469,11 @@ TEST_F(HostTest, PixelFormatOverrideIsReported) {
 TEST_F(HostTest, ChangeParamSendsUpdateOnlyWhenSupervised) {
     Host host(StandInEntry);
     std::vector<PF_Cmd> commands;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
         commands.push_back(cmd);
         if (cmd == PF_Cmd_PARAMS_SETUP) {
-            PF_ParamDef plain = CheckboxDef(0, "plain");
-            PF_ParamDef supervised = CheckboxDef(PF_ParamFlag_SUPERVISE, "supervised");
-            in_data->inter.add_param(in_data->effect_ref, -1, &plain);
-            in_data->inter.add_param(in_data->effect_ref, -1, &supervised);
+            return RegisterAll(in_data, out_data,
+                               {CheckboxDef(0, "plain"), CheckboxDef(PF_ParamFlag_SUPERVISE, "supervised")});
         }
         return PF_Err_NONE;
     };
@@ -483,14 +491,13 @@ TEST_F(HostTest, ChangeParamSendsUpdateOnlyWhenSupervised) {
 TEST_F(HostTest, EventAppliesOnlyMarkedValues) {
     Host host(StandInEntry);
     std::vector<PF_Cmd> commands;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef** params, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
+                      PF_LayerDef*) -> PF_Err {
         commands.push_back(cmd);
         if (cmd == PF_Cmd_PARAMS_SETUP) {
-            PF_ParamDef plain = CheckboxDef(0, "plain");
-            PF_ParamDef supervised = CheckboxDef(PF_ParamFlag_SUPERVISE, "supervised");
-            in_data->inter.add_param(in_data->effect_ref, -1, &plain);
-            in_data->inter.add_param(in_data->effect_ref, -1, &plain);
-            in_data->inter.add_param(in_data->effect_ref, -1, &supervised);
+            return RegisterAll(in_data, out_data,
+                               {CheckboxDef(0, "plain"), CheckboxDef(0, "plain"),
+                                CheckboxDef(PF_ParamFlag_SUPERVISE, "supervised")});
         }
         if (cmd == PF_Cmd_EVENT) {
             params[1]->u.bd.value = 1;   // unmarked: dropped
@@ -513,15 +520,41 @@ TEST_F(HostTest, EventAppliesOnlyMarkedValues) {
 // The module's label texts may live on its stack; the host keeps its own copies.
 TEST_F(HostTest, RegisteredTextsOutliveTheCall) {
     Host host(StandInEntry);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
         char label[] = "Shows only mask";
-        PF_ParamDef def = CheckboxDef(0, label);
-        const PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def);
+        const PF_Err err = RegisterAll(in_data, out_data, {CheckboxDef(0, label)});
         std::memset(label, 'z', sizeof label - 1);
         return err;
     };
     host.ParamsSetup();
     EXPECT_STREQ("Shows only mask", host.RegisteredParams()[0].u.bd.u.nameptr);
+}
+
+// Registration belongs to Parameters setup; a set-up that fails or miscounts leaves no instance.
+TEST_F(HostTest, RegistrationOnlyDuringASoundSetUp) {
+    Host host(StandInEntry);
+    PF_Err lateAddParam = PF_Err_NONE;
+    A_long declared = 2;
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+        PF_ParamDef def = CheckboxDef(0, "x");
+        if (cmd == PF_Cmd_PARAMS_SETUP) {
+            in_data->inter.add_param(in_data->effect_ref, -1, &def);
+            out_data->num_params = declared;
+        } else {
+            lateAddParam = in_data->inter.add_param(in_data->effect_ref, -1, &def);
+        }
+        return PF_Err_NONE;
+    };
+    ASSERT_EQ(PF_Err_NONE, host.ParamsSetup());
+    host.UpdateParamsUI();
+    EXPECT_EQ(PF_Err_INVALID_CALLBACK, lateAddParam);
+    EXPECT_EQ(2u, host.ParamCount());
+
+    declared = 14;   // more records than registered would be read past the end
+    EXPECT_THROW(host.ParamsSetup(), HostError);
+    World input(PixelLayout::Argb8, 1, 1);
+    World output(PixelLayout::Argb8, 1, 1);
+    EXPECT_THROW(host.Render(input, output), HostError);
 }
 
 struct AddParamCase {
@@ -537,10 +570,11 @@ class AddParamArgsTest : public HostTest, public ::testing::WithParamInterface<A
 TEST_P(AddParamArgsTest, RefusesWhatAHostWouldRefuse) {
     const AddParamCase& c = GetParam();
     Host host(StandInEntry);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
         PF_ParamDef def = CheckboxDef(0, "x");
         def.param_type = c.type;
         PF_ProgPtr ref = c.ownRef ? in_data->effect_ref : reinterpret_cast<PF_ProgPtr>(&def);
+        out_data->num_params = 2;
         return in_data->inter.add_param(ref, c.index, &def);
     };
     EXPECT_EQ(c.expected, host.ParamsSetup());

@@ -258,5 +258,116 @@ INSTANTIATE_TEST_SUITE_P(
                     LayoutCase{"premiere_32", "premiere", "32", true, PixelLayout::BgraFloat}),
     CaseName());
 
+/// A compositor host on the built module with its parameters set up for a 200×100 layer.
+class AppliedOptionsTest : public testing::Test {
+protected:
+    AppliedOptionsTest() : m_library(CORVELLE_MODULE_PATH), m_host(m_library.Entry(), Settings()) {}
+    void SetUp() override { ASSERT_EQ(m_host.ParamsSetup(), PF_Err_NONE); }
+    static HostSettings Settings() {
+        HostSettings settings;
+        settings.layerWidth = 200;
+        settings.layerHeight = 100;
+        return settings;
+    }
+    ModuleLibrary m_library;
+    Host m_host;
+};
+
+struct PopupCase {
+    const char* name;
+    std::optional<std::string> EffectOptions::*field;
+    const char* text;
+    int index;
+    A_long expected;   // 0 when the text must be refused
+};
+
+class PopupOptionTest : public AppliedOptionsTest, public testing::WithParamInterface<PopupCase> {};
+
+TEST_P(PopupOptionTest, NamesAreTheOfferedChoicesAndNumbersAreTakenAsTheyAre) {
+    const PopupCase& c = GetParam();
+    EffectOptions options;
+    options.*c.field = c.text;
+    const A_long before = m_host.Param(c.index).u.pd.value;
+    if (c.expected == 0) {
+        EXPECT_THROW(ApplyEffectOptions(options, m_host), HostError);
+        EXPECT_EQ(m_host.Param(c.index).u.pd.value, before);
+    } else {
+        ApplyEffectOptions(options, m_host);
+        EXPECT_EQ(m_host.Param(c.index).u.pd.value, c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, PopupOptionTest,
+    testing::Values(
+        PopupCase{"shape_rectangle", &EffectOptions::shape, "rectangle", PARAM_SHAPE, 2},
+        PopupCase{"shape_trailing_bar_is_no_choice", &EffectOptions::shape, "", PARAM_SHAPE, 0},
+        PopupCase{"fill_transparent", &EffectOptions::fill, "transparent", PARAM_FILL_WITH, 2},
+        PopupCase{"blend_normal", &EffectOptions::blend, "normal", PARAM_BLEND_MODE, 1},
+        PopupCase{"blend_soft_light", &EffectOptions::blend, "soft-light", PARAM_BLEND_MODE, 6},
+        PopupCase{"blend_as_shown", &EffectOptions::blend, "Color dodge", PARAM_BLEND_MODE, 15},
+        PopupCase{"blend_darker_color_last_offered", &EffectOptions::blend, "darker-color", PARAM_BLEND_MODE, 23},
+        PopupCase{"blend_subtract_not_offered", &EffectOptions::blend, "subtract", PARAM_BLEND_MODE, 0},
+        PopupCase{"blend_number_beyond_choices", &EffectOptions::blend, "24", PARAM_BLEND_MODE, 24},
+        PopupCase{"blend_negative_number", &EffectOptions::blend, "-3", PARAM_BLEND_MODE, -3},
+        PopupCase{"blend_unknown", &EffectOptions::blend, "sparkle", PARAM_BLEND_MODE, 0},
+        PopupCase{"falloff_gamma", &EffectOptions::falloff, "gamma-2.2", PARAM_FALLOFF, 4},
+        PopupCase{"falloff_exponential", &EffectOptions::falloff, "exponential", PARAM_FALLOFF, 6}),
+    CaseName());
+
+TEST_F(AppliedOptionsTest, LeftOutOptionsKeepTheDefaults) {
+    ApplyEffectOptions(EffectOptions{}, m_host);
+    EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.x_value, 100 << 16) << "the layer centre";
+    EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.y_value, 50 << 16);
+    EXPECT_EQ(m_host.Param(PARAM_WIDTH).u.fs_d.value, 300.0);
+    EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 25 << 16);
+    EXPECT_EQ(m_host.Param(PARAM_BLEND_MODE).u.pd.value, 3);
+    EXPECT_EQ(m_host.Param(PARAM_INVERT).u.bd.value, 0);
+}
+
+TEST_F(AppliedOptionsTest, ValuesReachTheirParameters) {
+    EffectOptions options;
+    options.origin = PF_FixedPoint{3 << 16, -(7 << 16)};
+    options.width = 0.1;
+    options.height = 15000.0;
+    options.feather = 0.0;
+    options.angle = -(90 << 16);
+    options.color = PF_Pixel{255, 1, 2, 3};
+    options.opacity = 100 << 16;
+    options.invert = true;
+    ApplyEffectOptions(options, m_host);
+    EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.x_value, 3 << 16);
+    EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.y_value, -(7 << 16));
+    EXPECT_EQ(m_host.Param(PARAM_WIDTH).u.fs_d.value, 0.1);
+    EXPECT_EQ(m_host.Param(PARAM_HEIGHT).u.fs_d.value, 15000.0);
+    EXPECT_EQ(m_host.Param(PARAM_FEATHER).u.fs_d.value, 0.0);
+    EXPECT_EQ(m_host.Param(PARAM_ANGLE).u.ad.value, -(90 << 16));
+    EXPECT_EQ(m_host.Param(PARAM_COLOR).u.cd.value.blue, 3);
+    EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 100 << 16);
+    EXPECT_EQ(m_host.Param(PARAM_INVERT).u.bd.value, 1);
+}
+
+TEST_F(AppliedOptionsTest, MaskOnlyUpdatesTheParameterUI) {
+    EffectOptions options;
+    options.maskOnly = true;
+    ApplyEffectOptions(options, m_host);
+    EXPECT_EQ(m_host.Param(PARAM_MASK_ONLY).u.bd.value, 1);
+    EXPECT_TRUE(m_host.UIState(PARAM_BLEND_MODE).disabled);
+    EXPECT_TRUE(m_host.UIState(PARAM_OPACITY).disabled);
+}
+
+TEST_F(AppliedOptionsTest, ValuesOutsideASlidersRangeAreRefused) {
+    EffectOptions wide;
+    wide.width = 15000.5;
+    EXPECT_THROW(ApplyEffectOptions(wide, m_host), HostError);
+    EffectOptions negative;
+    negative.feather = -1.0;
+    EXPECT_THROW(ApplyEffectOptions(negative, m_host), HostError);
+    EffectOptions opaque;
+    opaque.opacity = (100 << 16) + 1;
+    EXPECT_THROW(ApplyEffectOptions(opaque, m_host), HostError);
+    EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 25 << 16);
+}
+
 }  // namespace
 }  // namespace corvelle

@@ -1,6 +1,107 @@
-// Placeholder until the Drag subcommand lands.
+// The drag subcommand: a press, moves and a release in a window, and the parameters they leave.
 #include "Commands.h"
 
+#include "ControlsRun.h"
+#include "DragSession.h"
+#include "EffectOptions.h"
+#include "EventWindow.h"
+#include "ModuleLibrary.h"
+#include "OverlayDrawing.h"
+#include "ParamSnapshot.h"
+#include "WindowOptions.h"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace corvelle {
-void RegisterDragCommand(CLI::App&, const CommandContext&) {}
+namespace {
+
+struct DragOptions {
+    std::string input;
+    EffectOptions effect;
+    HostOptions host;
+    WindowOptions window;
+    std::string press;
+    std::vector<std::string> moves;
+    std::string release;
+    std::string overlay;
+};
+
+std::string PixelText(WindowPixel at) { return std::to_string(at.x) + "," + std::to_string(at.y); }
+
+void Check(PF_Err err, const std::string& what, WindowPixel at) {
+    if (err != PF_Err_NONE) {
+        throw HostError(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
+    }
+}
+
+void RunDrag(const DragOptions& options, const std::string& argv0) {
+    // Every position is checked before the module is loaded.
+    const WindowPixel press = ParseWindowPixel(options.press, "--press");
+    std::vector<WindowPixel> moves;
+    for (const std::string& text : options.moves) {
+        moves.push_back(ParseWindowPixel(text, "--move"));
+    }
+    // A drag always ends with the button going up; without --release it goes up where the mouse is.
+    const WindowPixel release = !options.release.empty() ? ParseWindowPixel(options.release, "--release")
+                                : moves.empty()          ? press
+                                                         : moves.back();
+    if (!options.overlay.empty()) {
+        CheckOverlayOutputPath(options.overlay);
+    }
+
+    const std::optional<std::string> input =
+        options.input.empty() ? std::nullopt : std::optional<std::string>(options.input);
+    ControlsRun run(options.effect, options.host, argv0, input);
+    Host& host = run.GetHost();
+    EventWindow window(host, options.window, run.LayerWidth(), run.LayerHeight());
+    const nlohmann::ordered_json before = ParamSnapshot(host);
+
+    DragSession drag(host, window);
+    Check(drag.Press(press), "press", press);
+    const A_intptr_t grabbed = drag.Refcon();
+    for (const WindowPixel& at : moves) {
+        Check(drag.Move(at), "move", at);
+    }
+    Check(drag.Release(release), "release", release);
+
+    const nlohmann::ordered_json after = ParamSnapshot(host);
+    if (!options.overlay.empty()) {
+        const World rendered = run.Render();
+        DrawOverlay(host, window, rendered, options.overlay, "");
+    }
+    nlohmann::ordered_json result;
+    result["grabbed"] = grabbed;
+    result["params"] = after;
+    result["changed"] = ChangedParams(before, after);
+    std::cout << result.dump() << "\n";
+}
+
+}  // namespace
+
+void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
+    auto options = std::make_shared<DragOptions>();
+    CLI::App* drag = app.add_subcommand(
+        "drag",
+        "Press, move and release the mouse in a window over the effect's controls and print the "
+        "parameters as JSON");
+    drag->add_option("--press", options->press, "window pixel where the button goes down")
+        ->required()
+        ->option_text("X,Y");
+    drag->add_option("--move", options->moves, "window pixel the mouse moves to while down (repeatable)")
+        ->option_text("X,Y");
+    drag->add_option("--release", options->release,
+                     "window pixel where the button goes up (default: the last position)")
+        ->option_text("X,Y");
+    drag->add_option("--input", options->input, "the layer's picture (default: the built-in test picture)");
+    drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG");
+    AddEffectOptions(drag, options->effect);
+    AddHostOptions(drag, options->host);
+    AddWindowOptions(*drag, options->window);
+    drag->callback([options, argv0 = context.argv0] { RunDrag(*options, argv0); });
+}
+
 }  // namespace corvelle

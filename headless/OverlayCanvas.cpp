@@ -127,7 +127,8 @@ OverlayCanvas::OverlayCanvas(int width, int height)
     }
 }
 
-void OverlayCanvas::PaintLayer(const World& picture, double left, double top, double zoom) {
+void OverlayCanvas::PaintLayer(const World& picture, double left, double top, double scaleX,
+                               double scaleY) {
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> layer(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.Width(), picture.Height()));
     if (cairo_surface_status(layer.get()) != CAIRO_STATUS_SUCCESS) {
@@ -150,10 +151,11 @@ void OverlayCanvas::PaintLayer(const World& picture, double left, double top, do
     cairo_t* cr = m_cr.get();
     cairo_save(cr);
     cairo_translate(cr, left, top);
-    cairo_scale(cr, zoom, zoom);
+    cairo_scale(cr, scaleX, scaleY);
     cairo_set_source_surface(cr, layer.get(), 0.0, 0.0);
     // Zoomed in, a person wants to see the layer's own pixels, not a blur of them.
-    cairo_pattern_set_filter(cairo_get_source(cr), zoom >= 1.0 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+    const bool enlarged = scaleX >= 1.0 && scaleY >= 1.0;
+    cairo_pattern_set_filter(cairo_get_source(cr), enlarged ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
     cairo_paint(cr);
     cairo_restore(cr);
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {

@@ -54,8 +54,8 @@ public:
     int Height() const { return m_height; }
 
     /// Draws the rendered layer with its top-left corner at window position (left, top), each
-    /// layer pixel `zoom` window pixels wide, composited over what is there.
-    void PaintLayer(const World& picture, double left, double top, double zoom);
+    /// of its pixels scaleX × scaleY window pixels, composited over what is there.
+    void PaintLayer(const World& picture, double left, double top, double scaleX, double scaleY);
     /// Strokes `path` moved by (shiftX, shiftY); whole window coordinates fall on pixel centres,
     /// so a 1-pixel line at y = 10 covers row 10. False when Cairo reports an error.
     bool Stroke(const CanvasPath& path, CanvasColor color, double width, double shiftX = 0.0,

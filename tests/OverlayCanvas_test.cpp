@@ -58,7 +58,7 @@ TEST_P(PaintLayerTest, EveryLayoutLandsAsTheSameWindowPixels) {
     Put(layer, 1, 0, Colour8{0, 255, 255, 255});
     OverlayCanvas canvas(16, 8);
     const uint32_t background = canvas.PixelAt(0, 0);
-    canvas.PaintLayer(layer, 3.0, 1.0, 2.0);
+    canvas.PaintLayer(layer, 3.0, 1.0, 2.0, 2.0);
     for (int y = 1; y <= 2; ++y) {
         for (int x = 3; x <= 4; ++x) {
             EXPECT_EQ(canvas.PixelAt(x, y), 0xFFC86400u) << x << "," << y;
@@ -84,7 +84,7 @@ TEST(OverlayCanvasTest, PremultipliesDividingBy255WithRounding) {
     Put(layer, 0, 0, Colour8{1, 255, 0, 0});
     OverlayCanvas canvas(1, 1);
     ASSERT_EQ(canvas.PixelAt(0, 0), 0xFF333333u);
-    canvas.PaintLayer(layer, 0.0, 0.0, 1.0);
+    canvas.PaintLayer(layer, 0.0, 0.0, 1.0, 1.0);
     EXPECT_EQ(canvas.PixelAt(0, 0), 0xFF343333u);
 }
 
@@ -93,7 +93,7 @@ TEST(OverlayCanvasTest, FloatOutsideZeroToOneIsClampedAndNaNIsZero) {
     const float v[4] = {std::numeric_limits<float>::quiet_NaN(), -3.0f, 7.0f, 1.0f};   // b, g, r, a
     std::memcpy(layer.PixelAt(0, 0), v, sizeof v);
     OverlayCanvas canvas(1, 1);
-    canvas.PaintLayer(layer, 0.0, 0.0, 1.0);
+    canvas.PaintLayer(layer, 0.0, 0.0, 1.0, 1.0);
     EXPECT_EQ(canvas.PixelAt(0, 0), 0xFFFF0000u);
 }
 

@@ -1,0 +1,23 @@
+// Shows the module's on-screen controls over a rendered layer in one window, as a PNG.
+#pragma once
+
+#include "EventWindow.h"
+#include "World.h"
+
+#include <string>
+
+namespace corvelle {
+
+class Host;
+
+/// Throws HostError unless `path` ends in .png and its folder exists.
+void CheckOverlayOutputPath(const std::string& path);
+
+/// Places `rendered` (downsampled as the host settings say) where `window` shows the layer, sends the module one draw event for the
+/// window with the drawing suites drawing on that picture, and writes it to `pngPath`. When
+/// `tracePath` is not empty, it receives one JSON line per host call of the draw event.
+/// Throws HostError when the module fails the event or an output cannot be written.
+void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const std::string& pngPath,
+                 const std::string& tracePath);
+
+}  // namespace corvelle

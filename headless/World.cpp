@@ -77,6 +77,10 @@ bool World::SamePixels(const World& other) const {
         return false;
     }
     const std::size_t pixelBytes = static_cast<std::size_t>(Width()) * BytesPerPixel(m_layout);
+    // A world without pixel bytes may have no storage at all, and memcmp must not see null.
+    if (pixelBytes == 0) {
+        return true;
+    }
     for (A_long y = 0; y < Height(); ++y) {
         if (std::memcmp(Row(y), other.Row(y), pixelBytes) != 0) {
             return false;

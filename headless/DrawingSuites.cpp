@@ -127,6 +127,9 @@ State* StateOf(const Host* host) {
 
 bool Finite(float v) { return std::isfinite(v); }
 
+// Cairo draws in double; every float the module passes is exact there.
+double Widen(float v) { return static_cast<double>(v); }
+
 // Runs one suite function: counts it against the fault plan, runs `body` when no fault is
 // injected, and records the call with its arguments and result. Nothing escapes.
 template <class Body>
@@ -224,8 +227,9 @@ SPErr NewPen(DRAWBOT_SupplierRef in_supplier_ref, const DRAWBOT_ColorRGBA* in_co
                          return PF_Err_BAD_CALLBACK_PARAM;
                      }
                      DrawObject& pen = s.Make(ObjectKind::Pen);
-                     pen.color = CanvasColor{in_colorP->red, in_colorP->green, in_colorP->blue, in_colorP->alpha};
-                     pen.width = in_size;
+                     pen.color = CanvasColor{Widen(in_colorP->red), Widen(in_colorP->green), Widen(in_colorP->blue),
+                                             Widen(in_colorP->alpha)};
+                     pen.width = Widen(in_size);
                      *out_penP = reinterpret_cast<DRAWBOT_PenRef>(&pen);
                      out["pen"] = pen.id;
                      return PF_Err_NONE;
@@ -317,12 +321,12 @@ SPErr ServePath(const char* function, DRAWBOT_PathRef path_ref, nlohmann::json a
 
 SPErr MoveTo(DRAWBOT_PathRef in_path_ref, float in_x, float in_y) {
     return ServePath("MoveTo", in_path_ref, {{"x", in_x}, {"y", in_y}}, Finite(in_x) && Finite(in_y),
-                     [&](CanvasPath& p) { p.MoveTo(in_x, in_y); });
+                     [&](CanvasPath& p) { p.MoveTo(Widen(in_x), Widen(in_y)); });
 }
 
 SPErr LineTo(DRAWBOT_PathRef in_path_ref, float in_x, float in_y) {
     return ServePath("LineTo", in_path_ref, {{"x", in_x}, {"y", in_y}}, Finite(in_x) && Finite(in_y),
-                     [&](CanvasPath& p) { p.LineTo(in_x, in_y); });
+                     [&](CanvasPath& p) { p.LineTo(Widen(in_x), Widen(in_y)); });
 }
 
 SPErr AddArc(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP, float in_radius,
@@ -335,7 +339,8 @@ SPErr AddArc(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP, fl
         valid = valid && Finite(in_centerP->x) && Finite(in_centerP->y);
     }
     return ServePath("AddArc", in_path_ref, std::move(args), valid, [&](CanvasPath& p) {
-        p.AddArc(in_centerP->x, in_centerP->y, in_radius, in_start_angle, in_sweep);
+        p.AddArc(Widen(in_centerP->x), Widen(in_centerP->y), Widen(in_radius), Widen(in_start_angle),
+                 Widen(in_sweep));
     });
 }
 

@@ -55,8 +55,6 @@ const char FALLOFF_CHOICES_TEXT[] = "Linear|Quadratic|Cubic|Gamma 2.2|Gaussian|E
 const char INVERT_CHECKBOX_LABEL[] = "Invert mask";
 const char MASK_ONLY_CHECKBOX_LABEL[] = "Shows only mask, no source";
 
-bool IsPremiere(const PF_InData* in_data) { return in_data->appl_id == PF_APPL_ID_PREMIERE; }
-
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     suites.ANSICallbacksSuite1()->sprintf(out_data->return_msg, "%s v%d.%d\r%s",

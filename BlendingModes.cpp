@@ -6,102 +6,10 @@
 
 static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
 
-// Each operation is (1 - o)*A + o*X. The operations marked "double" widen their float
-// inputs, work in double and round once at the end; the steps kept in float before the
-// widening are the ones the results have always been computed with.
 float BlendSimple_f(float base, float blend, float strength, A_long code) {
-    const float A = base;
-    const float B = blend;
-    const float o = strength;
-    const float K = (1.0f - o) * A;
-
-    switch (code) {
-    case BLEND_NORMAL:
-        return K + (B * o);
-    case BLEND_ADD:
-    case BLEND_LINEAR_DODGE:
-        return ((B + A) * o) + K;
-    case BLEND_MULTIPLY:
-        return K + ((o * A) * B);
-    case BLEND_SCREEN:
-        return K + (((B + A) - (A * B)) * o);
-    case BLEND_OVERLAY:
-        if (B > 0.5f) {
-            const float minus_two_a = -2.0f * A;
-            const double b_half = (double)B - 0.5;
-            return (float)((double)K +
-                           ((double)o * (((2.0 * b_half) + (double)A) + ((double)minus_two_a * b_half))));
-        }
-        return K + (2.0f * ((o * A) * B));
-    case BLEND_SOFT_LIGHT: {
-        if (B > 0.5f) {
-            const float one_minus_a = 1.0f - A;
-            return (float)((double)K +
-                           ((double)o * (1.0 - ((double)one_minus_a * (1.0 - ((double)B - 0.5))))));
-        }
-        const float o_a = o * A;
-        return (float)((double)K + (((double)B + 0.5) * (double)o_a));
-    }
-    case BLEND_HARD_LIGHT:
-        if (B > 0.5f) {
-            const float one_minus_a = 1.0f - A;
-            return (float)((double)K +
-                           ((double)o *
-                            (1.0 - ((double)one_minus_a * ((((double)B - 0.5) * -2.0) + 1.0)))));
-        }
-        return K + ((2.0f * (o * A)) * B);
-    case BLEND_DARKEN:
-    case BLEND_DARKER_COLOR:
-        return (A > B) ? (K + (B * o)) : A;
-    case BLEND_LIGHTEN:
-    case BLEND_LIGHTER_COLOR:
-        return (B > A) ? (K + (B * o)) : A;
-    case BLEND_COLOR_BURN:
-        if (B == 0.0f) {
-            return K;
-        }
-        return K + ((1.0f - ((1.0f - A) / B)) * o);
-    case BLEND_DIFFERENCE:
-        return (A > B) ? (((A - B) * o) + K) : (K + ((B - A) * o));
-    case BLEND_COLOR_DODGE:
-        if (B == 1.0f) {
-            return K + o;
-        }
-        return ((A / (1.0f - B)) * o) + K;
-    case BLEND_LINEAR_BURN:
-        return (((B + A) - 1.0f) * o) + K;
-    case BLEND_LINEAR_LIGHT:
-        if (B > 0.5f) {
-            return (float)((double)K + ((double)o * ((2.0 * ((double)B - 0.5)) + (double)A)));
-        }
-        return K + ((((B + B) + A) - 1.0f) * o);
-    case BLEND_VIVID_LIGHT:
-        if (B > 0.5f) {
-            const float one_minus_a = 1.0f - A;
-            return (float)((double)K +
-                           ((double)o * (1.0 + ((double)one_minus_a / (((double)B - 0.5) * -2.0)))));
-        }
-        if (B == 0.5f) {
-            // The dodge form divides by zero here; answer as Color dodge does at its pole.
-            return K + o;
-        }
-        return K + ((o * A) / ((B * -2.0f) + 1.0f));
-    case BLEND_PIN_LIGHT: {
-        const float b_twice = B + B;
-        const double M = (B > 0.5f) ? std::fmax((double)A, 2.0 * ((double)B - 0.5))
-                                    : std::fmin((double)A, (double)b_twice);
-        return (float)((double)K + ((double)o * M));
-    }
-    case BLEND_SUBTRACT:
-        return ((A - B) * o) + K;
-    case BLEND_DIVIDE:
-        if (B == 0.0f) {
-            return K;
-        }
-        return ((A / B) * o) + K;
-    default:
-        return A;
-    }
+    return VisitBlendOperation(code, [&](auto op) {
+        return BlendOperation<decltype(op)::value>(base, blend, strength);
+    });
 }
 
 PF_PixelFloat_HSB RGB2HSB(float red, float green, float blue) {

@@ -3,7 +3,9 @@
 
 #include "host/AE_Effect.h"
 
+#include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 /// Hue (fraction of a turn, 0 = red), saturation and brightness (the largest channel).
 struct PF_PixelFloat_HSB {
@@ -44,6 +46,133 @@ enum {
 
 /// Blends channel `blend` into `base` at `strength` by operation `code`; unknown codes give base.
 float BlendSimple_f(float base, float blend, float strength, A_long code);
+
+template <A_long Code>
+using BlendCode = std::integral_constant<A_long, Code>;
+
+/// One operation on one channel: A the layer, B the fill, o the strength. Each has the form
+/// (1 - o)*A + o*X with K = (1 - o)*A in float. The operations marked "double" widen their
+/// float inputs, work in double and round once at the end; the steps kept in float before
+/// the widening are the ones the results have always been computed with. BLEND_NONE gives A.
+template <A_long Code>
+inline __attribute__((always_inline)) float BlendOperation(float A, float B, float o) {
+    const float K = (1.0f - o) * A;
+    if constexpr (Code == BLEND_NORMAL) {
+        return K + (B * o);
+    } else if constexpr (Code == BLEND_ADD) {
+        return ((B + A) * o) + K;
+    } else if constexpr (Code == BLEND_MULTIPLY) {
+        return K + ((o * A) * B);
+    } else if constexpr (Code == BLEND_SCREEN) {
+        return K + (((B + A) - (A * B)) * o);
+    } else if constexpr (Code == BLEND_OVERLAY) {
+        if (B > 0.5f) {   // double
+            const float minus_two_a = -2.0f * A;
+            const double b_half = (double)B - 0.5;
+            return (float)((double)K +
+                           ((double)o * (((2.0 * b_half) + (double)A) + ((double)minus_two_a * b_half))));
+        }
+        return K + (2.0f * ((o * A) * B));
+    } else if constexpr (Code == BLEND_SOFT_LIGHT) {   // double
+        if (B > 0.5f) {
+            const float one_minus_a = 1.0f - A;
+            return (float)((double)K +
+                           ((double)o * (1.0 - ((double)one_minus_a * (1.0 - ((double)B - 0.5))))));
+        }
+        const float o_a = o * A;
+        return (float)((double)K + (((double)B + 0.5) * (double)o_a));
+    } else if constexpr (Code == BLEND_HARD_LIGHT) {
+        if (B > 0.5f) {   // double
+            const float one_minus_a = 1.0f - A;
+            return (float)((double)K +
+                           ((double)o *
+                            (1.0 - ((double)one_minus_a * ((((double)B - 0.5) * -2.0) + 1.0)))));
+        }
+        return K + ((2.0f * (o * A)) * B);
+    } else if constexpr (Code == BLEND_DARKEN) {   // channel by channel, Darker color too
+        return (A > B) ? (K + (B * o)) : A;
+    } else if constexpr (Code == BLEND_LIGHTEN) {   // channel by channel, Lighter color too
+        return (B > A) ? (K + (B * o)) : A;
+    } else if constexpr (Code == BLEND_COLOR_BURN) {
+        if (B == 0.0f) {
+            return K;
+        }
+        return K + ((1.0f - ((1.0f - A) / B)) * o);
+    } else if constexpr (Code == BLEND_DIFFERENCE) {
+        return (A > B) ? (((A - B) * o) + K) : (K + ((B - A) * o));
+    } else if constexpr (Code == BLEND_COLOR_DODGE) {
+        if (B == 1.0f) {
+            return K + o;
+        }
+        return ((A / (1.0f - B)) * o) + K;
+    } else if constexpr (Code == BLEND_LINEAR_BURN) {
+        return (((B + A) - 1.0f) * o) + K;
+    } else if constexpr (Code == BLEND_LINEAR_LIGHT) {
+        if (B > 0.5f) {   // double
+            return (float)((double)K + ((double)o * ((2.0 * ((double)B - 0.5)) + (double)A)));
+        }
+        return K + ((((B + B) + A) - 1.0f) * o);
+    } else if constexpr (Code == BLEND_VIVID_LIGHT) {
+        if (B > 0.5f) {   // double
+            const float one_minus_a = 1.0f - A;
+            return (float)((double)K +
+                           ((double)o * (1.0 + ((double)one_minus_a / (((double)B - 0.5) * -2.0)))));
+        }
+        if (B == 0.5f) {
+            // The dodge form divides by zero here; answer as Color dodge does at its pole.
+            return K + o;
+        }
+        return K + ((o * A) / ((B * -2.0f) + 1.0f));
+    } else if constexpr (Code == BLEND_PIN_LIGHT) {   // double
+        const float b_twice = B + B;
+        const double M = (B > 0.5f) ? std::fmax((double)A, 2.0 * ((double)B - 0.5))
+                                    : std::fmin((double)A, (double)b_twice);
+        return (float)((double)K + ((double)o * M));
+    } else if constexpr (Code == BLEND_SUBTRACT) {
+        return ((A - B) * o) + K;
+    } else if constexpr (Code == BLEND_DIVIDE) {
+        if (B == 0.0f) {
+            return K;
+        }
+        return ((A / B) * o) + K;
+    } else {
+        static_assert(Code == BLEND_NONE, "every operation has a formula above");
+        (void)K;
+        (void)B;
+        (void)o;
+        return A;
+    }
+}
+
+/// Calls `visit` with the BlendCode of `code`'s operation (aliases folded together), or with
+/// BlendCode<BLEND_NONE> when the code names no per-channel operation; returns its result.
+template <class Visitor>
+inline __attribute__((always_inline)) auto VisitBlendOperation(A_long code, Visitor&& visit) {
+    switch (code) {
+    case BLEND_NORMAL: return visit(BlendCode<BLEND_NORMAL>{});
+    case BLEND_ADD:
+    case BLEND_LINEAR_DODGE: return visit(BlendCode<BLEND_ADD>{});
+    case BLEND_MULTIPLY: return visit(BlendCode<BLEND_MULTIPLY>{});
+    case BLEND_SCREEN: return visit(BlendCode<BLEND_SCREEN>{});
+    case BLEND_OVERLAY: return visit(BlendCode<BLEND_OVERLAY>{});
+    case BLEND_SOFT_LIGHT: return visit(BlendCode<BLEND_SOFT_LIGHT>{});
+    case BLEND_HARD_LIGHT: return visit(BlendCode<BLEND_HARD_LIGHT>{});
+    case BLEND_DARKEN:
+    case BLEND_DARKER_COLOR: return visit(BlendCode<BLEND_DARKEN>{});
+    case BLEND_LIGHTEN:
+    case BLEND_LIGHTER_COLOR: return visit(BlendCode<BLEND_LIGHTEN>{});
+    case BLEND_COLOR_BURN: return visit(BlendCode<BLEND_COLOR_BURN>{});
+    case BLEND_DIFFERENCE: return visit(BlendCode<BLEND_DIFFERENCE>{});
+    case BLEND_COLOR_DODGE: return visit(BlendCode<BLEND_COLOR_DODGE>{});
+    case BLEND_LINEAR_BURN: return visit(BlendCode<BLEND_LINEAR_BURN>{});
+    case BLEND_LINEAR_LIGHT: return visit(BlendCode<BLEND_LINEAR_LIGHT>{});
+    case BLEND_VIVID_LIGHT: return visit(BlendCode<BLEND_VIVID_LIGHT>{});
+    case BLEND_PIN_LIGHT: return visit(BlendCode<BLEND_PIN_LIGHT>{});
+    case BLEND_SUBTRACT: return visit(BlendCode<BLEND_SUBTRACT>{});
+    case BLEND_DIVIDE: return visit(BlendCode<BLEND_DIVIDE>{});
+    default: return visit(BlendCode<BLEND_NONE>{});
+    }
+}
 
 /// Converts a colour to hue, saturation and brightness (hexcone model).
 PF_PixelFloat_HSB RGB2HSB(float red, float green, float blue);

@@ -1,10 +1,19 @@
 // The effect's entry point: command dispatch, parameters, render set-up and pixel functions.
 #include "KT_Corvelle.h"
 
+#include "BlendingModes.h"
 #include "KT_Corvelle_Strings.h"
 #include "KT_Corvelle_UI.h"
 #include "Util/AEFX_SuiteHelper.h"
 #include "Util/AEGP_SuiteHandler.h"
+#include "utils/UI_methods.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
 
 namespace {
 
@@ -55,6 +64,42 @@ const char FALLOFF_CHOICES_TEXT[] = "Linear|Quadratic|Cubic|Gamma 2.2|Gaussian|E
 const char INVERT_CHECKBOX_LABEL[] = "Invert mask";
 const char MASK_ONLY_CHECKBOX_LABEL[] = "Shows only mask, no source";
 
+// Holds the Pixel Format Suite for one command and gives it back on every way out; the
+// explicit Release hands its result to the caller, the destructor covers a thrown code.
+class PixelFormatSuiteScope {
+public:
+    PixelFormatSuiteScope(PF_InData* in_data, PF_OutData* out_data)
+        : m_in_data(in_data), m_out_data(out_data) {
+        void* suite = nullptr;
+        m_acquire_err = AEFX_AcquireSuite(in_data, out_data, kPFPixelFormatSuite,
+                                          kPFPixelFormatSuiteVersion1, nullptr, &suite);
+        m_suite = static_cast<const PF_PixelFormatSuite1*>(suite);
+    }
+    ~PixelFormatSuiteScope() { (void)Release(); }
+    PixelFormatSuiteScope(const PixelFormatSuiteScope&) = delete;
+    PixelFormatSuiteScope& operator=(const PixelFormatSuiteScope&) = delete;
+
+    /// Null when the host refused the suite; AcquireError() then tells why.
+    const PF_PixelFormatSuite1* Suite() const { return m_suite; }
+    PF_Err AcquireError() const { return m_acquire_err; }
+
+    /// Releases the suite once; later calls do nothing and return 0.
+    PF_Err Release() {
+        if (!m_suite) {
+            return PF_Err_NONE;
+        }
+        m_suite = nullptr;
+        return AEFX_ReleaseSuite(m_in_data, m_out_data, kPFPixelFormatSuite,
+                                 kPFPixelFormatSuiteVersion1, nullptr);
+    }
+
+private:
+    PF_InData* m_in_data;
+    PF_OutData* m_out_data;
+    const PF_PixelFormatSuite1* m_suite = nullptr;
+    PF_Err m_acquire_err = PF_Err_NONE;
+};
+
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     suites.ANSICallbacksSuite1()->sprintf(out_data->return_msg, "%s v%d.%d\r%s",
@@ -71,18 +116,11 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
     if (IsPremiere(in_data)) {
         // Nothing here can fail the command: without the suite Premiere simply offers no
         // BGRA formats, and the helper has already left its message.
-        void* suite = nullptr;
-        (void)AEFX_AcquireSuite(in_data, out_data, kPFPixelFormatSuite,
-                                kPFPixelFormatSuiteVersion1, nullptr, &suite);
-        if (suite) {
-            const auto* pixel_formats = static_cast<const PF_PixelFormatSuite1*>(suite);
-            (void)pixel_formats->ClearSupportedPixelFormats(in_data->effect_ref);
-            (void)pixel_formats->AddSupportedPixelFormat(in_data->effect_ref,
-                                                         PrPixelFormat_BGRA_4444_32f);
-            (void)pixel_formats->AddSupportedPixelFormat(in_data->effect_ref,
-                                                         PrPixelFormat_BGRA_4444_8u);
-            (void)AEFX_ReleaseSuite(in_data, out_data, kPFPixelFormatSuite,
-                                    kPFPixelFormatSuiteVersion1, nullptr);
+        PixelFormatSuiteScope pixel_formats(in_data, out_data);
+        if (const PF_PixelFormatSuite1* suite = pixel_formats.Suite()) {
+            (void)suite->ClearSupportedPixelFormats(in_data->effect_ref);
+            (void)suite->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_BGRA_4444_32f);
+            (void)suite->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_BGRA_4444_8u);
         }
     }
     return PF_Err_NONE;
@@ -295,7 +333,451 @@ PF_Err UpdateParameterUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* 
     return err;
 }
 
-PF_Err Render(PF_InData*, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) { return PF_Err_NONE; }
+// ---- Render record ------------------------------------------------------------------
+
+constexpr A_long SHAPE_RECTANGLE = 2;
+constexpr A_long FILL_TRANSPARENT = 2;
+
+constexpr A_long FALLOFF_LINEAR = 1;
+constexpr A_long FALLOFF_QUADRATIC = 2;
+constexpr A_long FALLOFF_CUBIC = 3;
+constexpr A_long FALLOFF_GAMMA = 4;
+constexpr A_long FALLOFF_GAUSSIAN = 5;
+constexpr A_long FALLOFF_EXPONENTIAL = 6;
+
+// Popup value (1-based, index 0 unused) to internal operation; 24 and 25 are not offered
+// by the popup but saved projects may still carry them.
+constexpr A_long BLEND_OP_FOR_POPUP[] = {
+    BLEND_MULTIPLY,      BLEND_NORMAL,       BLEND_ADD,          BLEND_MULTIPLY,
+    BLEND_SCREEN,        BLEND_OVERLAY,      BLEND_SOFT_LIGHT,   BLEND_HARD_LIGHT,
+    BLEND_DARKEN,        BLEND_LIGHTEN,      BLEND_DIFFERENCE,   BLEND_HUE,
+    BLEND_SATURATION,    BLEND_COLOR,        BLEND_LUMINOSITY,   BLEND_COLOR_DODGE,
+    BLEND_LINEAR_DODGE,  BLEND_COLOR_BURN,   BLEND_LINEAR_BURN,  BLEND_LINEAR_LIGHT,
+    BLEND_VIVID_LIGHT,   BLEND_PIN_LIGHT,    BLEND_LIGHTER_COLOR, BLEND_DARKER_COLOR,
+    BLEND_SUBTRACT,      BLEND_DIVIDE};
+constexpr A_long BLEND_POPUP_MAX = 25;
+static_assert(sizeof(BLEND_OP_FOR_POPUP) / sizeof(BLEND_OP_FOR_POPUP[0]) == BLEND_POPUP_MAX + 1,
+              "one entry per popup value");
+
+A_long BlendOpFromPopup(A_long popup) {
+    // Anything the table doesn't know blends as Multiply, the popup's default.
+    if (popup < 1 || popup > BLEND_POPUP_MAX) {
+        return BLEND_MULTIPLY;
+    }
+    return BLEND_OP_FOR_POPUP[popup];
+}
+
+constexpr double FIXED_TO_DOUBLE = 1.0 / 65536.0;
+constexpr double NEG_DEGREES_TO_RADIANS = -0.017453292519943295;
+
+void SetupRenderInfo(const PF_InData* in_data, PF_ParamDef* params[], CorvelleInfo* info) {
+    *info = CorvelleInfo{};
+
+    // Shape space turns the other way from the pixel grid, hence the negated angle.
+    const double a = ((double)params[PARAM_ANGLE]->u.ad.value * FIXED_TO_DOUBLE) * NEG_DEGREES_TO_RADIANS;
+    const float c = (float)std::cos(a);
+    const float s = (float)std::sin(a);
+
+    const PF_RationalScale& par = in_data->pixel_aspect_ratio;
+    const PF_RationalScale& dsx = in_data->downsample_x;
+    const PF_RationalScale& dsy = in_data->downsample_y;
+    const float kx = ((float)par.den / (float)par.num) * ((float)dsx.num / (float)dsx.den);
+    const float ky = (float)dsy.num / (float)dsy.den;
+
+    const float ox = (float)((double)params[PARAM_ORIGIN]->u.td.x_value * FIXED_TO_DOUBLE);
+    const float oy = (float)((double)params[PARAM_ORIGIN]->u.td.y_value * FIXED_TO_DOUBLE);
+
+    info->matrix[0][0] = c / kx;
+    info->matrix[0][1] = -s / ky;
+    info->matrix[0][2] = ((oy * s) / ky) - ((ox * c) / kx);
+    info->matrix[1][0] = s / kx;
+    info->matrix[1][1] = c / ky;
+    info->matrix[1][2] = ((-ox * s) / kx) - ((oy * c) / ky);
+    info->matrix[2][0] = 0.0f;
+    info->matrix[2][1] = 0.0f;
+    info->matrix[2][2] = 1.0f;
+
+    const float hw = (float)(params[PARAM_WIDTH]->u.fs_d.value * 0.5);
+    const float hh = (float)(params[PARAM_HEIGHT]->u.fs_d.value * 0.5);
+    const float q = hw / hh;
+
+    info->falloff = params[PARAM_FALLOFF]->u.pd.value;
+    info->opacity = (float)(((double)params[PARAM_OPACITY]->u.fd.value * FIXED_TO_DOUBLE) / 100.0);
+
+    if (params[PARAM_FILL_WITH]->u.pd.value == FILL_TRANSPARENT) {
+        info->colorFill = 0.0f;
+    } else {
+        const PF_Pixel& color = params[PARAM_COLOR]->u.cd.value;
+        info->colorFill = 1.0f;
+        info->red = (float)color.red / 255.0f;
+        info->green = (float)color.green / 255.0f;
+        info->blue = (float)color.blue / 255.0f;
+    }
+
+    // A feather reaching the centre would leave no inner shape; keep one unit of it.
+    float f = (float)params[PARAM_FEATHER]->u.fs_d.value;
+    if (f >= hw) {
+        f = hw - 1.0f;
+    }
+    const float fv = f / q;
+    const float iw = hw - f;
+    const float ih = hh - fv;
+
+    info->halfWidth = hw;
+    info->halfHeight = hh;
+    info->innerHalfWidth = iw;
+    info->innerHalfHeight = ih;
+    info->feather = f;
+
+    if (params[PARAM_SHAPE]->u.pd.value == SHAPE_RECTANGLE) {
+        info->isEllipse = 0;
+        info->scaleU = 1.0f / f;
+        info->scaleV = 1.0f / fv;
+    } else {
+        info->isEllipse = 1;
+        info->halfWidthSq = hw * hw;
+        info->halfHeightSq = hh * hh;
+        info->scaleU = 1.0f / info->halfWidthSq;
+        info->scaleV = 1.0f / info->halfHeightSq;
+        info->outerAB = hw * hh;
+        info->innerAB = iw * ih;
+        info->innerHalfWidthSq = iw * iw;
+        info->innerHalfHeightSq = ih * ih;
+        info->invInnerHalfWidthSq = 1.0f / info->innerHalfWidthSq;
+        info->invInnerHalfHeightSq = 1.0f / info->innerHalfHeightSq;
+    }
+
+    info->invert = params[PARAM_INVERT]->u.bd.value != 0;
+
+    if (params[PARAM_MASK_ONLY]->u.bd.value != 0 || info->colorFill == 0.0f) {
+        info->blendOp = BLEND_NONE;
+    } else {
+        info->blendOp = BlendOpFromPopup(params[PARAM_BLEND_MODE]->u.pd.value);
+    }
+}
+
+// ---- Pixel functions ----------------------------------------------------------------
+
+#define CORVELLE_INLINE inline __attribute__((always_inline))
+#define CORVELLE_INLINE_LAMBDA __attribute__((always_inline))
+
+CORVELLE_INLINE double alphaFunct(const CorvelleInfo* info, double t) {
+    switch (info->falloff) {
+    case FALLOFF_QUADRATIC: return t * t;
+    case FALLOFF_CUBIC: return t * (t * t);
+    case FALLOFF_GAMMA: return std::pow(t, 0.454);
+    case FALLOFF_GAUSSIAN: return 1.0 - std::pow(360.0, -std::pow(t, 2.5));
+    case FALLOFF_EXPONENTIAL: return ((1.0 - std::pow(2.5, -t)) * 2.5) / 1.5;
+    case FALLOFF_LINEAR:
+    default: return t;
+    }
+}
+
+// 0 inside the inner ellipse, 1 on and outside the outer one, the falloff curve of the
+// radial position between them. The two tests use the record's reciprocals, so only
+// band pixels pay for roots and divisions.
+CORVELLE_INLINE float EllipseMask(const CorvelleInfo* info, float u, float v) {
+    const float U2 = u * u;
+    const float V2 = v * v;
+    if (((info->scaleU * U2) + (info->scaleV * V2)) >= 1.0f) {
+        return 1.0f;
+    }
+    if (info->feather == 0.0f) {
+        return 0.0f;
+    }
+    if (((info->invInnerHalfWidthSq * U2) + (info->invInnerHalfHeightSq * V2)) <= 1.0f) {
+        return 0.0f;
+    }
+    const float r = std::sqrt(V2 + U2);
+    const float cu = u / r;
+    const float sv = v / r;
+    const float inner_sum = ((info->innerHalfWidthSq * sv) * sv) + ((info->innerHalfHeightSq * cu) * cu);
+    const float outer_sum = ((info->halfWidthSq * sv) * sv) + ((info->halfHeightSq * cu) * cu);
+    const float Ri = (float)((double)info->innerAB / std::sqrt((double)inner_sum));
+    const float Ro = (float)((double)info->outerAB / std::sqrt((double)outer_sum));
+    const float t = (r - Ri) / (Ro - Ri);
+    return (float)alphaFunct(info, (double)t);
+}
+
+// Whole shape units: |u| and |v| are truncated before any test, and v is mapped only once
+// u is known to be inside. Corners of the band combine both edge falloffs as a length.
+CORVELLE_INLINE float RectangleMask(const CorvelleInfo* info, float x, float y) {
+    const float u = ((info->matrix[0][0] * x) + (info->matrix[0][1] * y)) + info->matrix[0][2];
+    const float au = (float)TruncateToInt32(std::fabs(u));
+    if (au >= info->halfWidth) {
+        return 1.0f;
+    }
+    const float v = ((info->matrix[1][0] * x) + (info->matrix[1][1] * y)) + info->matrix[1][2];
+    const float av = (float)TruncateToInt32(std::fabs(v));
+    if (av >= info->halfHeight) {
+        return 1.0f;
+    }
+    if (info->feather == 0.0f) {
+        return 0.0f;
+    }
+    if (au >= info->innerHalfWidth) {
+        const double a1 = alphaFunct(info, (double)(info->scaleU * (au - info->innerHalfWidth)));
+        if (av >= info->innerHalfHeight) {
+            const double a2 = alphaFunct(info, (double)(info->scaleV * (av - info->innerHalfHeight)));
+            const double d = std::sqrt((a1 * a1) + (a2 * a2));
+            return (d > 1.0) ? 1.0f : (float)d;
+        }
+        return (float)a1;
+    }
+    if (av >= info->innerHalfHeight) {
+        return (float)alphaFunct(info, (double)(info->scaleV * (av - info->innerHalfHeight)));
+    }
+    return 0.0f;
+}
+
+CORVELLE_INLINE void BlendHSB(const CorvelleInfo* info, float w, const PF_PixelFloat* in,
+                              PF_PixelFloat* out) {
+    const PF_PixelFloat_HSB layer = RGB2HSB(in->red, in->green, in->blue);
+    const PF_PixelFloat_HSB fill = RGB2HSB(info->red, info->green, info->blue);
+    PF_PixelFloat_HSB mixed = layer;
+    switch (info->blendOp) {
+    case BLEND_HUE: mixed.hue = fill.hue; break;
+    case BLEND_SATURATION: mixed.saturation = fill.saturation; break;
+    case BLEND_COLOR:
+        mixed.hue = fill.hue;
+        mixed.saturation = fill.saturation;
+        break;
+    default: mixed.brightness = fill.brightness; break;   // BLEND_LUMINOSITY
+    }
+    const PF_PixelFloat rgb = HSB2RGB(&mixed);
+    out->blue = BlendOperation<BLEND_NORMAL>(in->blue, rgb.blue, w);
+    out->green = BlendOperation<BLEND_NORMAL>(in->green, rgb.green, w);
+    out->red = BlendOperation<BLEND_NORMAL>(in->red, rgb.red, w);
+    out->alpha = in->alpha;
+}
+
+CORVELLE_INLINE void Blend_Float(const void* record, A_long x, A_long y, const PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
+    const CorvelleInfo* info = static_cast<const CorvelleInfo*>(record);
+    const float fx = (float)x;
+    const float fy = (float)y;
+
+    float m;
+    if (info->isEllipse) {
+        const float u = ((info->matrix[0][0] * fx) + (info->matrix[0][1] * fy)) + info->matrix[0][2];
+        const float v = ((info->matrix[1][0] * fx) + (info->matrix[1][1] * fy)) + info->matrix[1][2];
+        m = EllipseMask(info, u, v);
+    } else {
+        m = RectangleMask(info, fx, fy);
+    }
+
+    if (info->invert) {
+        m = 1.0f - m;
+    }
+    if (info->colorFill == 0.0f) {
+        m = 1.0f - (m * info->opacity);
+        // NaN falls through both tests to 0.
+        m = (m >= 1.0f) ? 1.0f : ((m > 0.0f) ? m : 0.0f);
+    }
+
+    switch (info->blendOp) {
+    case BLEND_NONE:
+        out->alpha = m;
+        if (info->colorFill != 0.0f) {
+            out->red = info->red;
+            out->green = info->green;
+            out->blue = info->blue;
+        } else {
+            out->red = in->red;
+            out->green = in->green;
+            out->blue = in->blue;
+        }
+        return;
+    case BLEND_HUE:
+    case BLEND_SATURATION:
+    case BLEND_COLOR:
+    case BLEND_LUMINOSITY:
+        BlendHSB(info, m * info->opacity, in, out);
+        return;
+    default: {
+        const float w = m * info->opacity;
+        // One dispatch a pixel, and each operation inlined for all three channels.
+        VisitBlendOperation(info->blendOp, [&](auto op) CORVELLE_INLINE_LAMBDA {
+            constexpr A_long code = decltype(op)::value;
+            out->blue = BlendOperation<code>(in->blue, info->blue, w);
+            out->green = BlendOperation<code>(in->green, info->green, w);
+            out->red = BlendOperation<code>(in->red, info->red, w);
+        });
+        out->alpha = in->alpha;
+        return;
+    }
+    }
+}
+
+// Byte to float divides by 255 in float, so every byte survives the round trip below.
+float Float8(A_u_char channel) { return (float)channel / 255.0f; }
+
+// What the pixel functions receive as the host's reference constant: the record, and the
+// 256 byte values already divided, which saves the 8-bit wrappers four divisions a pixel.
+struct RenderContext {
+    CorvelleInfo info;
+    float byteToFloat[256];
+};
+
+void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderContext* context) {
+    SetupRenderInfo(in_data, params, &context->info);
+    for (int b = 0; b < 256; ++b) {
+        context->byteToFloat[b] = Float8((A_u_char)b);
+    }
+}
+
+// Truncate, don't round: a byte the kernel passes through must come back unchanged.
+// Values at or above the top clamp to 255; zero, negatives and NaN go to 0.
+CORVELLE_INLINE A_u_char Byte8(float value) {
+    const float scaled = value * 255.0f;
+    if (scaled >= 255.0f) {
+        return 255;
+    }
+    return (scaled > 0.0f) ? (A_u_char)scaled : (A_u_char)0;
+}
+
+// 16-bit channels run from 0 to 32768; the power-of-two scale is exact both ways.
+CORVELLE_INLINE float Float16(A_u_short channel) { return (float)channel * (1.0f / 32768.0f); }
+
+CORVELLE_INLINE A_u_short Word16(float value) {
+    const float scaled = value * 32768.0f;
+    if (scaled >= 32768.0f) {
+        return 32768;
+    }
+    return (scaled > 0.0f) ? (A_u_short)scaled : (A_u_short)0;
+}
+
+PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
+    const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    const float* f8 = context->byteToFloat;
+    const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
+    PF_PixelFloat dst;
+    Blend_Float(&context->info, x, y, &src, &dst);
+    out->alpha = Byte8(dst.alpha);
+    out->red = Byte8(dst.red);
+    out->green = Byte8(dst.green);
+    out->blue = Byte8(dst.blue);
+    return PF_Err_NONE;
+}
+
+PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
+    const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green),
+                               Float16(in->blue)};
+    PF_PixelFloat dst;
+    Blend_Float(&context->info, x, y, &src, &dst);
+    out->alpha = Word16(dst.alpha);
+    out->red = Word16(dst.red);
+    out->green = Word16(dst.green);
+    out->blue = Word16(dst.blue);
+    return PF_Err_NONE;
+}
+
+// Premiere hands its BGRA bytes over typed as an ARGB pixel: the first field holds blue.
+PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
+    const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    const float* f8 = context->byteToFloat;
+    const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
+    const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
+    PF_PixelFloat dst;
+    Blend_Float(&context->info, x, y, &src, &dst);
+    A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
+    dst_bytes[0] = Byte8(dst.blue);
+    dst_bytes[1] = Byte8(dst.green);
+    dst_bytes[2] = Byte8(dst.red);
+    dst_bytes[3] = Byte8(dst.alpha);
+    return PF_Err_NONE;
+}
+
+// ---- Render dispatch ----------------------------------------------------------------
+
+constexpr std::size_t FLOAT_BGRA_PIXEL_BYTES = 4 * sizeof(float);
+
+// Premiere's float frames get no host iteration, so the loop is ours. Memory order per
+// pixel is blue, green, red, alpha. Where a smaller input has no pixel the kernel sees
+// transparent black, as beyond a layer's edge; the output is never walked past its height.
+void RenderFloatBGRA(const CorvelleInfo* info, const PF_EffectWorld* input, PF_EffectWorld* output,
+                     A_long rows) {
+    if (rows > output->height) {
+        rows = output->height;
+    }
+    const char* in_base = reinterpret_cast<const char*>(input->data);
+    char* out_base = reinterpret_cast<char*>(output->data);
+    for (A_long y = 0; y < rows; ++y) {
+        const bool in_row_exists = y < input->height;
+        const char* in_row = in_row_exists ? in_base + (std::ptrdiff_t)y * input->rowbytes : nullptr;
+        const A_long in_width = in_row_exists ? input->width : 0;
+        char* out_row = out_base + (std::ptrdiff_t)y * output->rowbytes;
+        for (A_long x = 0; x < output->width; ++x) {
+            float bgra[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+            if (x < in_width) {
+                std::memcpy(bgra, in_row + (std::ptrdiff_t)x * FLOAT_BGRA_PIXEL_BYTES, sizeof(bgra));
+            }
+            const PF_PixelFloat src = {bgra[3], bgra[2], bgra[1], bgra[0]};
+            PF_PixelFloat dst;
+            Blend_Float(info, x, y, &src, &dst);
+            const float result[4] = {dst.blue, dst.green, dst.red, dst.alpha};
+            std::memcpy(out_row + (std::ptrdiff_t)x * FLOAT_BGRA_PIXEL_BYTES, result, sizeof(result));
+        }
+    }
+}
+
+PF_Err CopyInput(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_EffectWorld* input,
+                 PF_EffectWorld* output) {
+    if (IsPremiere(in_data)) {
+        return in_data->utils->copy(in_data->effect_ref, input, output, nullptr, nullptr);
+    }
+    const PF_WorldTransformSuite1* transform = suites.WorldTransformSuite1();
+    if (in_data->quality == PF_Quality_HI) {
+        return transform->copy_hq(in_data->effect_ref, input, output, nullptr, nullptr);
+    }
+    return transform->copy(in_data->effect_ref, input, output, nullptr, nullptr);
+}
+
+PF_Err RenderPremiere(PF_InData* in_data, PF_OutData* out_data, AEGP_SuiteHandler& suites,
+                      RenderContext* context, PF_EffectWorld* input, PF_EffectWorld* output,
+                      A_long rows) {
+    PixelFormatSuiteScope pixel_formats(in_data, out_data);
+    if (!pixel_formats.Suite()) {
+        return pixel_formats.AcquireError();
+    }
+    // The preset stands when the host leaves the format alone.
+    PrPixelFormat format = PrPixelFormat_BGRA_4444_8u;
+    (void)pixel_formats.Suite()->GetPixelFormat(output, &format);
+
+    PF_Err err = PF_Err_NONE;
+    if (format == PrPixelFormat_BGRA_4444_32f) {
+        RenderFloatBGRA(&context->info, input, output, rows);
+    } else if (format == PrPixelFormat_BGRA_4444_8u) {
+        err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context,
+                                               Blend_BGRA_4444_8u, output);
+    } else {
+        err = PF_Err_UNRECOGNIZED_PARAM_TYPE;
+    }
+    const PF_Err release_err = pixel_formats.Release();
+    return err ? err : release_err;
+}
+
+PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output) {
+    AEGP_SuiteHandler suites(in_data->pica_basicP);
+    RenderContext context;
+    SetupRenderContext(in_data, params, &context);
+    PF_EffectWorld* input = &params[PARAM_INPUT]->u.ld;
+
+    if (context.info.opacity == 0.0f) {
+        return CopyInput(in_data, suites, input, output);
+    }
+    const A_long rows = output->extent_hint.bottom - output->extent_hint.top;
+    if (IsPremiere(in_data)) {
+        return RenderPremiere(in_data, out_data, suites, &context, input, output, rows);
+    }
+    if (output->world_flags & PF_WorldFlag_DEEP) {
+        return suites.Iterate16Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_16,
+                                                 output);
+    }
+    return suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_8,
+                                            output);
+}
 
 }  // namespace
 

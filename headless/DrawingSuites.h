@@ -41,7 +41,7 @@ public:
     /// Pens and paths made since the last command ended and not yet released.
     int LiveObjects() const;
 
-    struct State;
+    struct State;   // the suites' bookkeeping, defined beside their C functions
 
 private:
     std::unique_ptr<State> m_state;

@@ -66,7 +66,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
                    throw HostError("--window: expected layer or comp, got \"" + text + "\"");
                }
            },
-           "Window the controls are shown in: layer or comp (default layer)")
+           "window the controls are shown in: layer or comp (default layer)")
         ->option_text("layer|comp");
     app.add_option_function<std::string>(
            "--zoom",
@@ -77,7 +77,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
                }
                options.zoom = zoom;
            },
-           "Window zoom factor (default 1)")
+           "window zoom factor, 1/64 to 64 (default 1)")
         ->option_text("Z");
     app.add_option_function<std::string>(
            "--offset",
@@ -86,7 +86,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
                RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
                RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
            },
-           "Window pixels the picture is scrolled by (default 0,0)")
+           "window pixels the picture is scrolled by (default 0,0)")
         ->option_text("X,Y");
     app.add_option_function<std::string>(
            "--layer-pos",
@@ -95,7 +95,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
                RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
                RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
            },
-           "Composition position of the layer's top-left corner (default 0,0)")
+           "composition position of the layer's top-left corner (default 0,0)")
         ->option_text("X,Y");
 }
 

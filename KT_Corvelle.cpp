@@ -456,6 +456,26 @@ void SetupRenderInfo(const PF_InData* in_data, PF_ParamDef* params[], CorvelleIn
     }
 }
 
+// What the pixel functions receive as the host's reference constant: the record, and what
+// follows from it alone, worked out once instead of at every pixel: the 256 byte values
+// already divided (four divisions a pixel in the 8-bit wrappers) and the fill's HSB.
+struct RenderContext {
+    CorvelleInfo info;
+    PF_PixelFloat_HSB fillHSB;
+    float byteToFloat[256];
+};
+
+// Byte to float divides by 255 in float, so every byte survives the round trip back.
+float Float8(A_u_char channel) { return (float)channel / 255.0f; }
+
+void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderContext* context) {
+    SetupRenderInfo(in_data, params, &context->info);
+    context->fillHSB = RGB2HSB(context->info.red, context->info.green, context->info.blue);
+    for (int b = 0; b < 256; ++b) {
+        context->byteToFloat[b] = Float8((A_u_char)b);
+    }
+}
+
 // ---- Pixel functions ----------------------------------------------------------------
 
 #define CORVELLE_INLINE inline __attribute__((always_inline))
@@ -530,10 +550,11 @@ CORVELLE_INLINE float RectangleMask(const CorvelleInfo* info, float x, float y) 
     return 0.0f;
 }
 
-CORVELLE_INLINE void BlendHSB(const CorvelleInfo* info, float w, const PF_PixelFloat* in,
+CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_PixelFloat* in,
                               PF_PixelFloat* out) {
+    const CorvelleInfo* info = &context->info;
     const PF_PixelFloat_HSB layer = RGB2HSB(in->red, in->green, in->blue);
-    const PF_PixelFloat_HSB fill = RGB2HSB(info->red, info->green, info->blue);
+    const PF_PixelFloat_HSB& fill = context->fillHSB;
     PF_PixelFloat_HSB mixed = layer;
     switch (info->blendOp) {
     case BLEND_HUE: mixed.hue = fill.hue; break;
@@ -551,9 +572,9 @@ CORVELLE_INLINE void BlendHSB(const CorvelleInfo* info, float w, const PF_PixelF
     out->alpha = in->alpha;
 }
 
-CORVELLE_INLINE void Blend_Float(const void* record, A_long x, A_long y, const PF_PixelFloat* in,
-                                 PF_PixelFloat* out) {
-    const CorvelleInfo* info = static_cast<const CorvelleInfo*>(record);
+CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y,
+                                 const PF_PixelFloat* in, PF_PixelFloat* out) {
+    const CorvelleInfo* info = &context->info;
     const float fx = (float)x;
     const float fy = (float)y;
 
@@ -592,7 +613,7 @@ CORVELLE_INLINE void Blend_Float(const void* record, A_long x, A_long y, const P
     case BLEND_SATURATION:
     case BLEND_COLOR:
     case BLEND_LUMINOSITY:
-        BlendHSB(info, m * info->opacity, in, out);
+        BlendHSB(context, m * info->opacity, in, out);
         return;
     default: {
         const float w = m * info->opacity;
@@ -606,23 +627,6 @@ CORVELLE_INLINE void Blend_Float(const void* record, A_long x, A_long y, const P
         out->alpha = in->alpha;
         return;
     }
-    }
-}
-
-// Byte to float divides by 255 in float, so every byte survives the round trip below.
-float Float8(A_u_char channel) { return (float)channel / 255.0f; }
-
-// What the pixel functions receive as the host's reference constant: the record, and the
-// 256 byte values already divided, which saves the 8-bit wrappers four divisions a pixel.
-struct RenderContext {
-    CorvelleInfo info;
-    float byteToFloat[256];
-};
-
-void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderContext* context) {
-    SetupRenderInfo(in_data, params, &context->info);
-    for (int b = 0; b < 256; ++b) {
-        context->byteToFloat[b] = Float8((A_u_char)b);
     }
 }
 
@@ -652,7 +656,7 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
     PF_PixelFloat dst;
-    Blend_Float(&context->info, x, y, &src, &dst);
+    Blend_Float(context, x, y, &src, &dst);
     out->alpha = Byte8(dst.alpha);
     out->red = Byte8(dst.red);
     out->green = Byte8(dst.green);
@@ -665,7 +669,7 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
     const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green),
                                Float16(in->blue)};
     PF_PixelFloat dst;
-    Blend_Float(&context->info, x, y, &src, &dst);
+    Blend_Float(context, x, y, &src, &dst);
     out->alpha = Word16(dst.alpha);
     out->red = Word16(dst.red);
     out->green = Word16(dst.green);
@@ -680,7 +684,7 @@ PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pix
     const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;
-    Blend_Float(&context->info, x, y, &src, &dst);
+    Blend_Float(context, x, y, &src, &dst);
     A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
     dst_bytes[0] = Byte8(dst.blue);
     dst_bytes[1] = Byte8(dst.green);
@@ -696,7 +700,7 @@ constexpr std::size_t FLOAT_BGRA_PIXEL_BYTES = 4 * sizeof(float);
 // Premiere's float frames get no host iteration, so the loop is ours. Memory order per
 // pixel is blue, green, red, alpha. Where a smaller input has no pixel the kernel sees
 // transparent black, as beyond a layer's edge; the output is never walked past its height.
-void RenderFloatBGRA(const CorvelleInfo* info, const PF_EffectWorld* input, PF_EffectWorld* output,
+void RenderFloatBGRA(const RenderContext* context, const PF_EffectWorld* input, PF_EffectWorld* output,
                      A_long rows) {
     if (rows > output->height) {
         rows = output->height;
@@ -715,7 +719,7 @@ void RenderFloatBGRA(const CorvelleInfo* info, const PF_EffectWorld* input, PF_E
             }
             const PF_PixelFloat src = {bgra[3], bgra[2], bgra[1], bgra[0]};
             PF_PixelFloat dst;
-            Blend_Float(info, x, y, &src, &dst);
+            Blend_Float(context, x, y, &src, &dst);
             const float result[4] = {dst.blue, dst.green, dst.red, dst.alpha};
             std::memcpy(out_row + (std::ptrdiff_t)x * FLOAT_BGRA_PIXEL_BYTES, result, sizeof(result));
         }
@@ -747,7 +751,7 @@ PF_Err RenderPremiere(PF_InData* in_data, PF_OutData* out_data, AEGP_SuiteHandle
 
     PF_Err err = PF_Err_NONE;
     if (format == PrPixelFormat_BGRA_4444_32f) {
-        RenderFloatBGRA(&context->info, input, output, rows);
+        RenderFloatBGRA(context, input, output, rows);
     } else if (format == PrPixelFormat_BGRA_4444_8u) {
         err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context,
                                                Blend_BGRA_4444_8u, output);

@@ -177,7 +177,8 @@ inline __attribute__((always_inline)) auto VisitBlendOperation(A_long code, Visi
 /// Converts a colour to hue, saturation and brightness (hexcone model).
 PF_PixelFloat_HSB RGB2HSB(float red, float green, float blue);
 
-/// Converts back to red, green and blue; the result's alpha is always 0.
+/// Converts back to red, green and blue; the result's alpha is always 0. The sector is the
+/// low byte of floor(6 hue), so hue 1 is sector 6 and a NaN or huge hue the last row.
 PF_PixelFloat HSB2RGB(const PF_PixelFloat_HSB* hsb);
 
 /// Truncates toward zero like a plain cast for every value inside the int32 range; below

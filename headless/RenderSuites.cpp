@@ -244,11 +244,15 @@ PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* ds
     for (A_long y = 0; y < dst->height; ++y) {
         char* out = reinterpret_cast<char*>(PixelAddress<PF_Pixel>(*dst, 0, y));
         std::size_t copied = 0;
-        if (y < src->height) {
+        // A world without pixel bytes may have no storage, and memmove and memset must not
+        // see null even for zero bytes.
+        if (y < src->height && commonBytes > 0) {
             std::memmove(out, PixelAddress<PF_Pixel>(*src, 0, y), commonBytes);
             copied = commonBytes;
         }
-        std::memset(out + copied, 0, rowBytes - copied);
+        if (rowBytes > copied) {
+            std::memset(out + copied, 0, rowBytes - copied);
+        }
     }
     return PF_Err_NONE;
 }

@@ -7,6 +7,7 @@ packages=(
     clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libopenimageio-dev libcairo2-dev libcli11-dev nlohmann-json3-dev
+    openimageio-tools libopencv-core-dev
     ffmpeg
 )
 

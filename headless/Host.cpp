@@ -240,6 +240,10 @@ PF_Err Host::ParamsSetup() {
 }
 
 PF_Err Host::UpdateParamsUI() {
+    // The module reads every parameter record on this command; without them it would read none.
+    if (m_current.size() < 2) {
+        throw HostError("cannot update the parameter UI: the effect's parameters were never set up");
+    }
     std::vector<PF_ParamDef> copies = CommandCopies();
     return DispatchWithCopies(PF_Cmd_UPDATE_PARAMS_UI, copies, nullptr, nullptr);
 }

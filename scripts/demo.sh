@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
-build/release/corvelle info
+build/release/corvelle render corvelle-demo.png
+echo "wrote corvelle-demo.png"

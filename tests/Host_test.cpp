@@ -555,6 +555,8 @@ TEST_F(HostTest, RegistrationOnlyDuringASoundSetUp) {
     World input(PixelLayout::Argb8, 1, 1);
     World output(PixelLayout::Argb8, 1, 1);
     EXPECT_THROW(host.Render(input, output), HostError);
+    // The UI update reads the parameter records, so it is refused too rather than sent none.
+    EXPECT_THROW(host.UpdateParamsUI(), HostError);
 }
 
 struct AddParamCase {

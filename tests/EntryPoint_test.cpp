@@ -2,6 +2,7 @@
 // and the selectors it leaves alone.
 #include "Host.h"
 #include "ModuleLibrary.h"
+#include "ModuleUnderTest.h"
 
 #include "KT_Corvelle_Strings.h"
 
@@ -15,17 +16,6 @@ namespace {
 
 constexpr A_long kVersion = 0x98001;
 constexpr PF_OutFlags kGlobalOutFlags = 0x6008400;
-
-const ModuleLibrary& Module() {
-    static const ModuleLibrary library(CORVELLE_MODULE_PATH);
-    return library;
-}
-
-HostSettings For(HostApp app) {
-    HostSettings settings;
-    settings.app = app;
-    return settings;
-}
 
 /// Calls the module directly with the host's in data and an out block of the test's own, so a
 /// test can see whether a command wrote anything at all.

@@ -1,6 +1,7 @@
 // The module's parameter registration and its parameter-UI updates, as the host receives them.
 #include "Host.h"
 #include "ModuleLibrary.h"
+#include "ModuleUnderTest.h"
 
 #include "KT_Corvelle.h"
 
@@ -15,17 +16,6 @@ namespace {
 
 constexpr PF_OutFlags kRerender = 0x400000;
 constexpr PF_OutFlags kRerenderAndRefresh = 0x420000;
-
-const ModuleLibrary& Module() {
-    static const ModuleLibrary library(CORVELLE_MODULE_PATH);
-    return library;
-}
-
-HostSettings For(HostApp app) {
-    HostSettings settings;
-    settings.app = app;
-    return settings;
-}
 
 std::string AppLabel(HostApp app) { return app == HostApp::Premiere ? "editor" : "compositor"; }
 

@@ -2,6 +2,7 @@
 // cache and the plain functions with their messages.
 #include "Host.h"
 #include "ModuleLibrary.h"
+#include "ModuleUnderTest.h"
 
 #include "KT_Corvelle.h"
 #include "Util/AEFX_SuiteHelper.h"
@@ -15,11 +16,6 @@
 
 namespace corvelle {
 namespace {
-
-const ModuleLibrary& Module() {
-    static const ModuleLibrary library(CORVELLE_MODULE_PATH);
-    return library;
-}
 
 // Stands in for suites a plain host does not serve (drawing, custom UI); never called.
 const int kDummyTable = 0;

@@ -2,6 +2,7 @@
 #include "KT_Corvelle.h"
 
 #include "BlendingModes.h"
+#include "KT_Corvelle_Falloff.h"
 #include "KT_Corvelle_Strings.h"
 #include "KT_Corvelle_UI.h"
 #include "Util/AEFX_SuiteHelper.h"
@@ -11,6 +12,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
@@ -456,6 +458,14 @@ void SetupRenderInfo(const PF_InData* in_data, PF_ParamDef* params[], CorvelleIn
     }
 }
 
+// What each 8-bit channel value becomes under one exact mask value.
+struct SettledChannels {
+    A_u_char alpha[256];
+    A_u_char red[256];
+    A_u_char green[256];
+    A_u_char blue[256];
+};
+
 // What the pixel functions receive as the host's reference constant: the record, and what
 // follows from it alone, worked out once instead of at every pixel: the 256 byte values
 // already divided (four divisions a pixel in the 8-bit wrappers) and the fill's HSB.
@@ -463,6 +473,11 @@ struct RenderContext {
     CorvelleInfo info;
     PF_PixelFloat_HSB fillHSB;
     float byteToFloat[256];
+    // Most pixels of a frame lie inside the inner shape or outside the outer one, where the
+    // mask is exactly 0 or 1 and each 8-bit channel's result depends on that channel alone
+    // (the HSB modes excepted): those results are worked out once for every byte value.
+    bool bytesSettled;
+    SettledChannels settled[2];   // for the masks 0 and 1
 };
 
 // Byte to float divides by 255 in float, so every byte survives the round trip back.
@@ -486,10 +501,19 @@ CORVELLE_INLINE double alphaFunct(const CorvelleInfo* info, double t) {
     case FALLOFF_QUADRATIC: return t * t;
     case FALLOFF_CUBIC: return t * (t * t);
     case FALLOFF_GAMMA: return std::pow(t, 0.454);
-    case FALLOFF_GAUSSIAN: return 1.0 - std::pow(360.0, -std::pow(t, 2.5));
-    case FALLOFF_EXPONENTIAL: return ((1.0 - std::pow(2.5, -t)) * 2.5) / 1.5;
+    case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurve(t);
+    case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurve(t);
     case FALLOFF_LINEAR:
     default: return t;
+    }
+}
+
+// The curve where only its float is needed: the same float, at a fraction of the cost.
+CORVELLE_INLINE float alphaFunctFloat(const CorvelleInfo* info, float t) {
+    switch (info->falloff) {
+    case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurveFloat(t);
+    case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurveFloat(t);
+    default: return (float)alphaFunct(info, (double)t);
     }
 }
 
@@ -516,7 +540,7 @@ CORVELLE_INLINE float EllipseMask(const CorvelleInfo* info, float u, float v) {
     const float Ri = (float)((double)info->innerAB / std::sqrt((double)inner_sum));
     const float Ro = (float)((double)info->outerAB / std::sqrt((double)outer_sum));
     const float t = (r - Ri) / (Ro - Ri);
-    return (float)alphaFunct(info, (double)t);
+    return alphaFunctFloat(info, t);
 }
 
 // Whole shape units: |u| and |v| are truncated before any test, and v is mapped only once
@@ -536,16 +560,18 @@ CORVELLE_INLINE float RectangleMask(const CorvelleInfo* info, float x, float y) 
         return 0.0f;
     }
     if (au >= info->innerHalfWidth) {
-        const double a1 = alphaFunct(info, (double)(info->scaleU * (au - info->innerHalfWidth)));
+        const float t1 = info->scaleU * (au - info->innerHalfWidth);
         if (av >= info->innerHalfHeight) {
+            // The corner needs both curves in full double precision.
+            const double a1 = alphaFunct(info, (double)t1);
             const double a2 = alphaFunct(info, (double)(info->scaleV * (av - info->innerHalfHeight)));
             const double d = std::sqrt((a1 * a1) + (a2 * a2));
             return (d > 1.0) ? 1.0f : (float)d;
         }
-        return (float)a1;
+        return alphaFunctFloat(info, t1);
     }
     if (av >= info->innerHalfHeight) {
-        return (float)alphaFunct(info, (double)(info->scaleV * (av - info->innerHalfHeight)));
+        return alphaFunctFloat(info, info->scaleV * (av - info->innerHalfHeight));
     }
     return 0.0f;
 }
@@ -572,21 +598,22 @@ CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_Pi
     out->alpha = in->alpha;
 }
 
-CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y,
-                                 const PF_PixelFloat* in, PF_PixelFloat* out) {
-    const CorvelleInfo* info = &context->info;
+// The shape's mask at a pixel: 0 inside the inner shape, 1 outside the outer one.
+CORVELLE_INLINE float MaskAt(const CorvelleInfo* info, A_long x, A_long y) {
     const float fx = (float)x;
     const float fy = (float)y;
-
-    float m;
     if (info->isEllipse) {
         const float u = ((info->matrix[0][0] * fx) + (info->matrix[0][1] * fy)) + info->matrix[0][2];
         const float v = ((info->matrix[1][0] * fx) + (info->matrix[1][1] * fy)) + info->matrix[1][2];
-        m = EllipseMask(info, u, v);
-    } else {
-        m = RectangleMask(info, fx, fy);
+        return EllipseMask(info, u, v);
     }
+    return RectangleMask(info, fx, fy);
+}
 
+// Invert, fill and blend: everything after the shape.
+CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_PixelFloat* in,
+                               PF_PixelFloat* out) {
+    const CorvelleInfo* info = &context->info;
     if (info->invert) {
         m = 1.0f - m;
     }
@@ -630,6 +657,11 @@ CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long 
     }
 }
 
+CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y,
+                                 const PF_PixelFloat* in, PF_PixelFloat* out) {
+    ApplyMask(context, MaskAt(&context->info, x, y), in, out);
+}
+
 // Truncate, don't round: a byte the kernel passes through must come back unchanged.
 // Values at or above the top clamp to 255; zero, negatives and NaN go to 0.
 CORVELLE_INLINE A_u_char Byte8(float value) {
@@ -651,12 +683,64 @@ CORVELLE_INLINE A_u_short Word16(float value) {
     return (scaled > 0.0f) ? (A_u_short)scaled : (A_u_short)0;
 }
 
+bool UsesSeparableBlend(const CorvelleInfo* info) {
+    switch (info->blendOp) {
+    case BLEND_HUE:
+    case BLEND_SATURATION:
+    case BLEND_COLOR:
+    case BLEND_LUMINOSITY: return false;
+    default: return true;
+    }
+}
+
+void SettleMaskedBytes(RenderContext* context) {
+    context->bytesSettled = UsesSeparableBlend(&context->info);
+    if (!context->bytesSettled) {
+        return;
+    }
+    for (int mask = 0; mask < 2; ++mask) {
+        for (int b = 0; b < 256; ++b) {
+            const float value = context->byteToFloat[b];
+            const PF_PixelFloat grey = {value, value, value, value};
+            PF_PixelFloat dst;
+            ApplyMask(context, (float)mask, &grey, &dst);
+            SettledChannels& channels = context->settled[mask];
+            channels.alpha[b] = Byte8(dst.alpha);
+            channels.red[b] = Byte8(dst.red);
+            channels.green[b] = Byte8(dst.green);
+            channels.blue[b] = Byte8(dst.blue);
+        }
+    }
+}
+
+// The table of SettleMaskedBytes for this mask, or null where the float path must run.
+// Only the exact values the tables were made with qualify: not -0, not a band value.
+CORVELLE_INLINE const SettledChannels* SettledBytes(const RenderContext* context, float m) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &m, sizeof(bits));
+    if (!context->bytesSettled) {
+        return nullptr;
+    }
+    if (bits == 0x3f800000u) {   // 1.0f
+        return &context->settled[1];
+    }
+    return (bits == 0u) ? &context->settled[0] : nullptr;
+}
+
 PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    const float m = MaskAt(&context->info, x, y);
+    if (const SettledChannels* settled = SettledBytes(context, m)) {
+        out->alpha = settled->alpha[in->alpha];
+        out->red = settled->red[in->red];
+        out->green = settled->green[in->green];
+        out->blue = settled->blue[in->blue];
+        return PF_Err_NONE;
+    }
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
     PF_PixelFloat dst;
-    Blend_Float(context, x, y, &src, &dst);
+    ApplyMask(context, m, &src, &dst);
     out->alpha = Byte8(dst.alpha);
     out->red = Byte8(dst.red);
     out->green = Byte8(dst.green);
@@ -680,12 +764,20 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
 // Premiere hands its BGRA bytes over typed as an ARGB pixel: the first field holds blue.
 PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
-    const float* f8 = context->byteToFloat;
     const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
+    A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
+    const float m = MaskAt(&context->info, x, y);
+    if (const SettledChannels* settled = SettledBytes(context, m)) {
+        dst_bytes[0] = settled->blue[src_bytes[0]];
+        dst_bytes[1] = settled->green[src_bytes[1]];
+        dst_bytes[2] = settled->red[src_bytes[2]];
+        dst_bytes[3] = settled->alpha[src_bytes[3]];
+        return PF_Err_NONE;
+    }
+    const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;
-    Blend_Float(context, x, y, &src, &dst);
-    A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
+    ApplyMask(context, m, &src, &dst);
     dst_bytes[0] = Byte8(dst.blue);
     dst_bytes[1] = Byte8(dst.green);
     dst_bytes[2] = Byte8(dst.red);
@@ -771,6 +863,7 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
     if (context.info.opacity == 0.0f) {
         return CopyInput(in_data, suites, input, output);
     }
+    SettleMaskedBytes(&context);
     const A_long rows = output->extent_hint.bottom - output->extent_hint.top;
     if (IsPremiere(in_data)) {
         return RenderPremiere(in_data, out_data, suites, &context, input, output, rows);

@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
 
 namespace {
@@ -517,6 +521,23 @@ CORVELLE_INLINE float alphaFunctFloat(const CorvelleInfo* info, float t) {
     }
 }
 
+// Each radius is the double quotient of the record's product of half axes by the root of
+// its sum, rounded to float. Roots and quotients are correctly rounded in packed form too,
+// so the two radii share one root and one division instruction.
+CORVELLE_INLINE void BandRadii(const CorvelleInfo* info, float inner_sum, float outer_sum, float* Ri,
+                               float* Ro) {
+#if defined(__SSE2__)
+    const __m128d sums = _mm_cvtps_pd(_mm_set_ps(0.0f, 0.0f, outer_sum, inner_sum));
+    const __m128d products = _mm_cvtps_pd(_mm_set_ps(0.0f, 0.0f, info->outerAB, info->innerAB));
+    const __m128 radii = _mm_cvtpd_ps(_mm_div_pd(products, _mm_sqrt_pd(sums)));
+    *Ri = _mm_cvtss_f32(radii);
+    *Ro = _mm_cvtss_f32(_mm_shuffle_ps(radii, radii, 1));
+#else
+    *Ri = (float)((double)info->innerAB / std::sqrt((double)inner_sum));
+    *Ro = (float)((double)info->outerAB / std::sqrt((double)outer_sum));
+#endif
+}
+
 // 0 inside the inner ellipse, 1 on and outside the outer one, the falloff curve of the
 // radial position between them. The two tests use the record's reciprocals, so only
 // band pixels pay for roots and divisions.
@@ -537,8 +558,9 @@ CORVELLE_INLINE float EllipseMask(const CorvelleInfo* info, float u, float v) {
     const float sv = v / r;
     const float inner_sum = ((info->innerHalfWidthSq * sv) * sv) + ((info->innerHalfHeightSq * cu) * cu);
     const float outer_sum = ((info->halfWidthSq * sv) * sv) + ((info->halfHeightSq * cu) * cu);
-    const float Ri = (float)((double)info->innerAB / std::sqrt((double)inner_sum));
-    const float Ro = (float)((double)info->outerAB / std::sqrt((double)outer_sum));
+    float Ri;
+    float Ro;
+    BandRadii(info, inner_sum, outer_sum, &Ri, &Ro);
     const float t = (r - Ri) / (Ro - Ri);
     return alphaFunctFloat(info, t);
 }

@@ -51,13 +51,19 @@ constexpr double RELATIVE_BOUND = 1e-13;
 constexpr double ABSOLUTE_BOUND = 0x1p-50;
 
 /// exp(z) for z in [-6, 0], within a few ulps: z = (64e + j) ln2/64 + r with |r| ≤ ln2/128,
-/// a table for 2^(j/64) and a degree-5 Taylor polynomial for e^r (remainder below 1e-16).
+/// a table for 2^(j/64) and a degree-5 Taylor polynomial for e^r (remainder below 1e-16),
+/// evaluated in halves so its steps overlap instead of running one after another.
 inline double ExpOfNonPositive(double z) {
-    const double kd = ((z * SIXTY_FOUR_OVER_LN_2) + ROUNDING_SHIFTER) - ROUNDING_SHIFTER;
-    const int k = (int)kd;
+    // Adding 1.5 · 2^52 rounds to an integer and leaves it in the low bits of the sum.
+    const double shifted = (z * SIXTY_FOUR_OVER_LN_2) + ROUNDING_SHIFTER;
+    std::uint64_t shifted_bits;
+    std::memcpy(&shifted_bits, &shifted, sizeof(shifted_bits));
+    const int k = (int)(std::int32_t)(std::uint32_t)shifted_bits;
+    const double kd = shifted - ROUNDING_SHIFTER;
     const double r = (z - (kd * LN_2_OVER_64_HIGH)) - (kd * LN_2_OVER_64_LOW);
-    const double p =
-        r + ((r * r) * (0.5 + (r * ((1.0 / 6.0) + (r * ((1.0 / 24.0) + (r * (1.0 / 120.0))))))));
+    const double r2 = r * r;
+    const double q = (0.5 + (r * (1.0 / 6.0))) + (r2 * ((1.0 / 24.0) + (r * (1.0 / 120.0))));
+    const double p = r + (r2 * q);
     const int j = k & 63;
     const int e = (k - j) / 64;
     const std::uint64_t scale_bits = (std::uint64_t)(1023 + e) << 52;

@@ -1,5 +1,6 @@
 // The built `corvelle render` on the built module: bad input never leaves an output behind,
 // and pictures, sequences and raw streams come through as they should.
+#include "CaseName.h"
 #include "ImageFiles.h"
 #include "RenderTestSupport.h"
 #include "TestPicture.h"
@@ -15,6 +16,7 @@
 namespace corvelle {
 namespace {
 
+using testing_support::CaseName;
 using testing_support::CommandResult;
 using testing_support::Exists;
 using testing_support::ReadBytes;
@@ -131,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"frames_without_patterns", {"@in.png", "@out.png", "--frames", "1-2"}, "out.png", "frame patterns"},
         BadCase{"bad_output_pattern", {"@seq%d.png", "@o%d%d.png", "--frames", "1-1"}, "o1.png", "frame pattern"},
         BadCase{"picture_from_stdin", {"-", "@out.png"}, "out.png", "--raw"}),
-    [](const testing::TestParamInfo<BadCase>& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST(CommandRender, OpacityZeroGivesThePngBackValueForValue) {
     TempDir dir;
@@ -187,7 +189,7 @@ TEST_P(DownsampleTest, OutputHasTheDownsampledSize) {
 INSTANTIATE_TEST_SUITE_P(Render, DownsampleTest,
                          testing::Values(DownsampleCase{"half", "1/2", 5, 3}, DownsampleCase{"third", "1/3", 3, 2},
                                          DownsampleCase{"apart", "1/1,1/4", 9, 2}),
-                         [](const testing::TestParamInfo<DownsampleCase>& param) { return std::string(param.param.name); });
+                         CaseName());
 
 TEST(CommandRender, SequenceRendersEveryFrame) {
     TempDir dir;
@@ -242,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RawCase{"argb8", {}, 4}, RawCase{"argb16", {"--depth", "16"}, 8},
                     RawCase{"bgra8", {"--host", "premiere"}, 4},
                     RawCase{"bgrafloat", {"--host", "premiere", "--depth", "32"}, 16}),
-    [](const testing::TestParamInfo<RawCase>& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST(CommandRender, RawWithoutInputRendersTheTestPicture) {
     TempDir dir;

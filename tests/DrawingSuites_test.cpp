@@ -1,6 +1,8 @@
 // The drawing suites as a module meets them: references, pen and path counting, fault
 // injection, the call record, and strokes that really land on the canvas.
 #include "DrawingSuites.h"
+
+#include "CaseName.h"
 #include "EventWindow.h"
 #include "Host.h"
 
@@ -17,6 +19,8 @@
 
 namespace corvelle {
 namespace {
+
+using testing_support::CaseName;
 
 // What a script sees: the six suites, the drawing reference, its supplier and surface.
 struct Drawing {
@@ -411,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ArcCase{"whole_from_180", 180, 360, 40, 50, 40, 50, true},
                     ArcCase{"whole_backwards", 0, -360, 60, 50, 60, 50, true},
                     ArcCase{"more_than_whole", 270, 720, 50, 40, 50, 40, true}),
-    [](const testing::TestParamInfo<ArcCase>& p) { return std::string(p.param.name); });
+    CaseName());
 
 }  // namespace
 }  // namespace corvelle

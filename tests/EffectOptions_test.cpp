@@ -1,6 +1,7 @@
 // Parsing of the effect and host options, and their effect on a host running the module.
 #include "EffectOptions.h"
 
+#include "CaseName.h"
 #include "KT_Corvelle.h"
 #include "ModuleLibrary.h"
 
@@ -14,13 +15,7 @@
 namespace corvelle {
 namespace {
 
-/// Names each instance of a table after its case.
-struct CaseName {
-    template <class Case>
-    std::string operator()(const testing::TestParamInfo<Case>& param) const {
-        return param.param.name;
-    }
-};
+using testing_support::CaseName;
 
 struct FixedCase {
     const char* name;

@@ -1,5 +1,6 @@
 // The window model behind the event callbacks, the window size, and the drag session's
 // hand-back of the module's drag state.
+#include "CaseName.h"
 #include "DragSession.h"
 #include "EventWindow.h"
 #include "Host.h"
@@ -14,6 +15,8 @@
 
 namespace corvelle {
 namespace {
+
+using testing_support::CaseName;
 
 constexpr PF_Fixed kOne = 65536;
 
@@ -96,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Pixels(63, 44)},
         MapCase{"comp_negative_pos", Window(WindowKind::Comp, 2.0, 0, 0, -50, -25), Pixels(60, 30),
                 Pixels(20, 10)}),
-    [](const testing::TestParamInfo<MapCase>& p) { return std::string(p.param.name); });
+    CaseName());
 
 struct RoundCase {
     const char* name;
@@ -123,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundCase{"below_half", 0.25, 1, 0}, RoundCase{"above_half", 0.75, 1, 1},
                     RoundCase{"three_halves", 0.5, 3, 2}, RoundCase{"saturates_high", 64.0, INT_MAX, INT_MAX},
                     RoundCase{"saturates_low", 64.0, INT_MIN, INT_MIN}),
-    [](const testing::TestParamInfo<RoundCase>& p) { return std::string(p.param.name); });
+    CaseName());
 
 struct SizeCase {
     const char* name;
@@ -152,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{"layer_fraction_rounds_up", Window(WindowKind::Layer, 1.0, 0.25, 0), 1921, 1080},
                     SizeCase{"comp_adds_layer_pos", Window(WindowKind::Comp, 1.0, 0, 0, 100, 50), 2020, 1130},
                     SizeCase{"comp_zoom_offset", Window(WindowKind::Comp, 2.0, -40, 8, 10, 10), 3820, 2188}),
-    [](const testing::TestParamInfo<SizeCase>& p) { return std::string(p.param.name); });
+    CaseName());
 
 TEST(EventWindowTest, RefusesAnEmptyOrHugeWindow) {
     Host host(EntryPointFunc);

@@ -1,6 +1,7 @@
 // Frame patterns and frame ranges of image sequences.
 #include "FrameSequence.h"
 
+#include "CaseName.h"
 #include "ModuleLibrary.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +11,7 @@
 namespace corvelle {
 namespace {
 
-struct CaseName {
-    template <class Case>
-    std::string operator()(const testing::TestParamInfo<Case>& param) const {
-        return param.param.name;
-    }
-};
+using testing_support::CaseName;
 
 struct PatternCase {
     const char* name;

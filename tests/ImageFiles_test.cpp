@@ -2,6 +2,7 @@
 // layout and format round-tripping exactly.
 #include "ImageFiles.h"
 
+#include "CaseName.h"
 #include "ModuleLibrary.h"
 #include "PixelConversion.h"
 #include "RenderTestSupport.h"
@@ -16,14 +17,8 @@
 namespace corvelle {
 namespace {
 
+using testing_support::CaseName;
 using testing_support::TempDir;
-
-struct CaseName {
-    template <class Case>
-    std::string operator()(const testing::TestParamInfo<Case>& param) const {
-        return param.param.name;
-    }
-};
 
 /// Writes `samples` (width × height × channels) as `path` directly with OpenImageIO.
 template <class T>

@@ -1,5 +1,6 @@
 // The on-screen controls driven through the headless host: where the handles are, what a
 // drag writes, what the overlay draws and in which order, and how failures end an event.
+#include "CaseName.h"
 #include "DragSession.h"
 #include "DrawingSuites.h"
 #include "EventWindow.h"
@@ -24,13 +25,10 @@
 namespace corvelle {
 namespace {
 
+using testing_support::CaseName;
+
 constexpr PF_Fixed kOne = 65536;
 constexpr A_long kMax = std::numeric_limits<A_long>::max();
-
-template <class Case>
-std::string CaseName(const testing::TestParamInfo<Case>& param) {
-    return param.param.name;
-}
 
 // The effect and its window. The default scene: a 400 × 500 layer, origin (200, 250),
 // a 200 × 120 rectangle with feather 20, no rotation, opacity 25, in a layer window at zoom 1.
@@ -258,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"tiny_width_saturates", {1, 1}, 1e-6, 200, 100,
                   {100 * kOne, 0, 100 * kOne, 200 * kOne},
                   {100 * kOne + 100 * kOne, kMax, 100 * kOne - 100 * kOne, 200 * kOne - kMax}}),
-    CaseName<FrameCase>);
+    CaseName());
 
 // ---- Handle positions ---------------------------------------------------------------------
 
@@ -310,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"comp_window_zoom_2", CompWindowZoom2(),
                    {{0, 0}, {260, 420}, {660, 420}, {260, 660}, {660, 660}, {460, 340},
                     {300, 540}, {620, 540}, {460, 444}, {460, 636}, {420, 565}}}),
-    CaseName<LayoutCase>);
+    CaseName());
 
 struct HitCase {
     const char* name;
@@ -364,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HitCase{"collapsed_feather_gives_left_handle", FeatherHalfWidth(), {200, 250},
                             HANDLE_FEATHER_LEFT},
                     HitCase{"miss", Scene{}, {20, 20}, HANDLE_NONE}),
-    CaseName<HitCase>);
+    CaseName());
 
 // ---- Drags --------------------------------------------------------------------------------
 
@@ -480,7 +478,7 @@ INSTANTIATE_TEST_SUITE_P(
         Opacity("opacity_below_zero", Scene{}, {0, 310}, -10),
         // Window centre (400, 500): 10 window pixels are 10 percent at any zoom.
         Opacity("opacity_zoomed", LayerWindowZoom2(), {0, 490}, 60)),
-    CaseName<DragCase>);
+    CaseName());
 
 TEST(UI, FeatherDragWithNoHeightMarksNothingChanged) {
     // The host applies only marked values; the module must also not mark an unchanged one.
@@ -619,7 +617,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DrawCase{"zoom_2", LayerWindowZoom2(), 2},
                     DrawCase{"opacity_100_marker_50_above", WithOpacity(100), 1},
                     DrawCase{"opacity_0_marker_50_below", WithOpacity(0), 1}),
-    CaseName<DrawCase>);
+    CaseName());
 
 TEST(UI, QuarterTurnKeepsCornerSquaresUpright) {
     Rig rig{WithAngle(Scene{}, 90)};

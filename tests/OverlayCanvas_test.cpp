@@ -1,6 +1,8 @@
 // The rendered layer as it appears in the window: each pixel layout read alike, premultiplied
 // with rounding, and placed where the window puts the layer.
 #include "OverlayCanvas.h"
+
+#include "CaseName.h"
 #include "World.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,8 @@
 
 namespace corvelle {
 namespace {
+
+using testing_support::CaseName;
 
 struct Colour8 {
     uint8_t alpha, red, green, blue;
@@ -75,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Canvas, PaintLayerTest,
                                          LayoutCase{"bgra8", PixelLayout::Bgra8},
                                          LayoutCase{"argb16", PixelLayout::Argb16},
                                          LayoutCase{"bgra_float", PixelLayout::BgraFloat}),
-                         [](const testing::TestParamInfo<LayoutCase>& p) { return std::string(p.param.name); });
+                         CaseName());
 
 // Alpha 1 of red 255 premultiplies to 1 when dividing by 255 with rounding, but to 0 with the
 // ÷256 shift; over the window grey (51) that is red 52 against green 51.

@@ -1,6 +1,8 @@
 // The channel value rules between files and worlds, at their edges and over whole ranges.
 #include "PixelConversion.h"
 
+#include "CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,19 +13,19 @@
 namespace corvelle {
 namespace {
 
-struct CaseName {
-    template <class Case>
-    std::string operator()(const testing::TestParamInfo<Case>& param) const {
-        return param.param.name;
-    }
-};
+using testing_support::CaseName;
 
-struct IntegerCase {
+/// A channel rule, an input and the value the rule must give for it.
+template <class In>
+struct RuleCase {
     const char* name;
-    uint16_t (*rule)(uint16_t);
-    uint16_t in;
+    uint16_t (*rule)(In);
+    In in;
     uint16_t expected;
 };
+
+using IntegerCase = RuleCase<uint16_t>;
+using FloatCase = RuleCase<float>;
 
 uint16_t Deep2ByteWide(uint16_t a) { return Deep2Byte(a); }
 uint16_t Short2ByteWide(uint16_t p) { return Short2Byte(p); }
@@ -77,13 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerCase{"Short2Byte_32768", Short2ByteWide, 32768, 128},  // 127.502
         IntegerCase{"Short2Byte_65535", Short2ByteWide, 65535, 255}),
     CaseName());
-
-struct FloatCase {
-    const char* name;
-    uint16_t (*rule)(float);
-    float in;
-    uint16_t expected;
-};
 
 uint16_t Float2ByteWide(float v) { return Float2Byte(v); }
 

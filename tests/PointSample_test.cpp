@@ -1,6 +1,8 @@
 // Point sampling to the size of a downsampled render.
 #include "PointSample.h"
 
+#include "CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,8 @@
 
 namespace corvelle {
 namespace {
+
+using testing_support::CaseName;
 
 struct SampleCase {
     const char* name;
@@ -45,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SampleCase{"third", 7, {1, 3}, {0, 3, 6}},
                     SampleCase{"two_thirds", 6, {2, 3}, {0, 1, 3, 4}},
                     SampleCase{"quarter_of_one", 1, {1, 4}, {0}}),
-    [](const testing::TestParamInfo<SampleCase>& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST(PointSample, SidesRoundUp) {
     EXPECT_EQ(DownsampledSide(1920, PF_RationalScale{1, 2}), 960);

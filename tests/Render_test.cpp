@@ -1,5 +1,6 @@
 // The render command through the headless host: dispatch by host and pixel format, the
 // zero-opacity copy, blend-mode mapping, conversions at the integer depths, and failures.
+#include "CaseName.h"
 #include "RenderTestRig.h"
 
 #include "KT_Corvelle_Strings.h"
@@ -12,8 +13,7 @@
 namespace corvelle::test {
 namespace {
 
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) { return info.param.name; }
+using testing_support::CaseName;
 
 struct LayoutCase {
     const char* name;
@@ -57,7 +57,7 @@ TEST_P(EveryLayout, ZeroOpacityCopiesInputEvenWithMaskOnly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, EveryLayout, testing::ValuesIn(kAllLayouts), CaseName<LayoutCase>);
+INSTANTIATE_TEST_SUITE_P(Formats, EveryLayout, testing::ValuesIn(kAllLayouts), CaseName());
 
 struct CopyCase {
     const char* name;
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CopyCase{"CompositorLow", HostApp::AfterEffects, PF_Quality_LO, "copy",
                              "PF World Transform Suite"},
                     CopyCase{"EditorUtilityCopy", HostApp::Premiere, PF_Quality_HI, "copy", ""}),
-    CaseName<CopyCase>);
+    CaseName());
 
 TEST(RenderCopyFailure, ReturnsTheCopysError) {
     RenderRig rig(HostApp::AfterEffects);
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"Subtract", 24, BLEND_SUBTRACT}, ModeCase{"Divide", 25, BLEND_DIVIDE},
         ModeCase{"ZeroIsMultiply", 0, BLEND_MULTIPLY}, ModeCase{"TooHighIsMultiply", 26, BLEND_MULTIPLY},
         ModeCase{"NegativeIsMultiply", -3, BLEND_MULTIPLY}),
-    CaseName<ModeCase>);
+    CaseName());
 
 struct HsbModeCase {
     const char* name;
@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HsbModeCase{"Saturation", 12, 0.5f, 0.0f, 0.0f},
                     HsbModeCase{"Color", 13, 0.0f, 0.0f, 0.5f},
                     HsbModeCase{"Luminosity", 14, 1.0f, 0.5f, 0.5f}),
-    CaseName<HsbModeCase>);
+    CaseName());
 
 // ---- Fill, mask only and the alpha they write ----------------------------------------
 
@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"MaskOnlyInside", 1, true, 2, 0, {0.0f, kR, kG, kB}},
         // Transparent with Mask Only on: the transparent rule still decides.
         FillCase{"TransparentMaskOnly", 2, true, 3, 3, {0.75f, 0.5f, 0.25f, 0.125f}}),
-    CaseName<FillCase>);
+    CaseName());
 
 // ---- Conversions at the integer depths ---------------------------------------------
 
@@ -359,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
         DepthCase{"NegativeIsZeroBgra", PixelLayout::Bgra8, 24, 50, 200, false, 0},
         // Normal at full strength passes the fill byte straight through.
         DepthCase{"FillByteSurvives8", PixelLayout::Argb8, 1, 0, 77, false, 77}),
-    CaseName<DepthCase>);
+    CaseName());
 
 // ---- The editor's pixel formats and their failures ---------------------------------
 
@@ -423,7 +423,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SuiteFaultCase{"Iterate16", HostApp::AfterEffects, PixelLayout::Argb16, "PF iterate16 Suite"},
                     // The Pixel Format Suite is already held when the iteration suite is refused.
                     SuiteFaultCase{"EditorIterate8", HostApp::Premiere, PixelLayout::Bgra8, "PF Iterate8 Suite"}),
-    CaseName<SuiteFaultCase>);
+    CaseName());
 
 TEST(RenderFailure, NoBasicSuiteReturnsBadCallbackParam) {
     RenderRig rig(HostApp::AfterEffects);
@@ -488,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ExtentCase{"Whole", 0, 4, 4}, ExtentCase{"Zero", 2, 2, 0},
                     ExtentCase{"Negative", 3, 1, 0}, ExtentCase{"OffsetCountsFromRowZero", 1, 3, 2},
                     ExtentCase{"BeyondHeight", 0, 9, 4}),
-    CaseName<ExtentCase>);
+    CaseName());
 
 }  // namespace
 }  // namespace corvelle::test

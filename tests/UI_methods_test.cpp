@@ -2,6 +2,7 @@
 // calls and in what order, the 16.16 conversions at their edges, and the rotation.
 #include "utils/UI_methods.h"
 
+#include "CaseName.h"
 #include "host/AE_EffectSuites.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,11 @@
 
 namespace {
 
+using corvelle::testing_support::CaseName;
+
 constexpr PF_Fixed kOne = 65536;
 constexpr A_long kMax = std::numeric_limits<A_long>::max();
 constexpr A_long kMin = std::numeric_limits<A_long>::min();
-
-template <class Case>
-std::string CaseName(const testing::TestParamInfo<Case>& param) {
-    return param.param.name;
-}
 
 // ---- fix() and the defined conversions ------------------------------------------------
 
@@ -51,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FixCase{"infinite", std::numeric_limits<double>::infinity(), kMax},
                     FixCase{"minus_infinite", -std::numeric_limits<double>::infinity(), kMin},
                     FixCase{"nan", std::numeric_limits<double>::quiet_NaN(), 0}),
-    CaseName<FixCase>);
+    CaseName());
 
 TEST(UI, TruncLongTruncatesTowardZeroAndSaturates) {
     EXPECT_EQ(TruncLong(-2.9), -2);
@@ -216,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"l2c(300,500)", "s2f(400,700)"}, {800 * kOne, 1400 * kOne}},
         FrameMapCase{"Layer2LayerFrame", Layer2LayerFrame, PF_Window_COMP, {"s2f(300,500)"},
                      {600 * kOne, 1000 * kOne}}),
-    CaseName<FrameMapCase>);
+    CaseName());
 
 TEST_F(MappingTest, NoContextIsNoWindow) {
     PF_EventExtra event{};
@@ -294,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
     UI, RotateTest,
     testing::Values(RotateCase{"compositor_uses_ansi_suite", 0x46584354, 1},
                     RotateCase{"editor_uses_no_suite", PF_APPL_ID_PREMIERE, 0}),
-    CaseName<RotateCase>);
+    CaseName());
 
 TEST(UI, RotationByZeroKeepsEveryCorner) {
     PF_InData in{};

@@ -249,38 +249,40 @@ SPErr NewPath(DRAWBOT_SupplierRef in_supplier_ref, DRAWBOT_PathRef* out_pathP) {
                  });
 }
 
-SPErr RetainObject(DRAWBOT_ObjectRef in_obj_ref) {
-    return Serve(kDRAWBOT_SupplierSuite, "RetainObject", nlohmann::json::object(),
+// Retain and release: finds the pen or path behind `ref` without dereferencing it, names it
+// in the trace, and hands it to `body`; a ref that is none of ours is refused.
+template <class Body>
+SPErr ServeObject(const char* function, DRAWBOT_ObjectRef ref, Body&& body) {
+    return Serve(kDRAWBOT_SupplierSuite, function, nlohmann::json::object(),
                  [&](State& s, nlohmann::json& args) -> SPErr {
-                     DrawObject* object = s.Find(in_obj_ref);
+                     DrawObject* object = s.Find(ref);
                      if (object == nullptr) {
                          args["object"] = nullptr;
                          return PF_Err_BAD_CALLBACK_PARAM;
                      }
                      args[KindName(object->kind)] = object->id;
-                     // Reviving a pen or path already given back would hand the module freed memory.
-                     if (!object->Alive()) {
-                         return PF_Err_BAD_CALLBACK_PARAM;
-                     }
-                     ++object->retained;
-                     return PF_Err_NONE;
+                     return body(*object);
                  });
 }
 
+SPErr RetainObject(DRAWBOT_ObjectRef in_obj_ref) {
+    return ServeObject("RetainObject", in_obj_ref, [](DrawObject& object) -> SPErr {
+        // Reviving a pen or path already given back would hand the module freed memory.
+        if (!object.Alive()) {
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        ++object.retained;
+        return PF_Err_NONE;
+    });
+}
+
 SPErr ReleaseObject(DRAWBOT_ObjectRef in_obj_ref) {
-    return Serve(kDRAWBOT_SupplierSuite, "ReleaseObject", nlohmann::json::object(),
-                 [&](State& s, nlohmann::json& args) -> SPErr {
-                     DrawObject* object = s.Find(in_obj_ref);
-                     if (object == nullptr) {
-                         args["object"] = nullptr;
-                         return PF_Err_BAD_CALLBACK_PARAM;
-                     }
-                     args[KindName(object->kind)] = object->id;
-                     const bool wasAlive = object->Alive();
-                     // Counted even when too many, so the balance check can name the double release.
-                     ++object->released;
-                     return wasAlive ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
-                 });
+    return ServeObject("ReleaseObject", in_obj_ref, [](DrawObject& object) -> SPErr {
+        const bool wasAlive = object.Alive();
+        // Counted even when too many, so the balance check can name the double release.
+        ++object.released;
+        return wasAlive ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+    });
 }
 
 // ---- "DRAWBOT Surface Suite"

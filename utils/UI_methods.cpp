@@ -16,6 +16,12 @@ PF_FixedPoint FixedFromPoint(const PF_Point* point) {
     return PF_FixedPoint{Long2Fixed(point->h), Long2Fixed(point->v)};
 }
 
+// The whole pixel a mapped point falls in: the floor, as the arithmetic shift gives it.
+void FloorToPoint(const PF_FixedPoint* fixed, PF_Point* point) {
+    point->h = fixed->x >> 16;
+    point->v = fixed->y >> 16;
+}
+
 void LayerToComp(PF_InData* in_data, PF_EventExtra* event, PF_FixedPoint* point) {
     // The callbacks' results are not consulted: a point keeps what the host left in it.
     (void)event->cbs.layer_to_comp(event->cbs.refcon, event->contextH, in_data->current_time,
@@ -154,16 +160,14 @@ void CompFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_poin
     FrameToSource(event, out_fixed);
     CompToLayer(in_data, event, out_fixed);
     // No caller reads the whole-pixel point; it gets the same floor as the layer window's.
-    out_point->h = out_fixed->x >> 16;
-    out_point->v = out_fixed->y >> 16;
+    FloorToPoint(out_fixed, out_point);
 }
 
 void LayerFrame2Layer(PF_InData*, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
                       PF_FixedPoint* out_fixed) {
     *out_fixed = FixedFromPoint(in_point);
     FrameToSource(event, out_fixed);
-    out_point->h = out_fixed->x >> 16;
-    out_point->v = out_fixed->y >> 16;
+    FloorToPoint(out_fixed, out_point);
 }
 
 void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
@@ -171,16 +175,14 @@ void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_poin
     *out_fixed = FixedFromPoint(in_point);
     LayerToComp(in_data, event, out_fixed);
     SourceToFrame(event, out_fixed);
-    out_point->h = out_fixed->x >> 16;
-    out_point->v = out_fixed->y >> 16;
+    FloorToPoint(out_fixed, out_point);
 }
 
 void Layer2LayerFrame(PF_InData*, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
                       PF_FixedPoint* out_fixed) {
     *out_fixed = FixedFromPoint(in_point);
     SourceToFrame(event, out_fixed);
-    out_point->h = out_fixed->x >> 16;
-    out_point->v = out_fixed->y >> 16;
+    FloorToPoint(out_fixed, out_point);
 }
 
 void FixedFrame2DrawBotRect(PF_FixedRect* frame, DRAWBOT_RectF32* rect) {

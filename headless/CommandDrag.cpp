@@ -38,7 +38,7 @@ void Check(PF_Err err, const std::string& what, WindowPixel at) {
     }
 }
 
-void RunDrag(const DragOptions& options, const std::string& argv0) {
+void RunDrag(const DragOptions& options, const CommandContext& context) {
     // Every position is checked before the module is loaded.
     const WindowPixel press = ParseWindowPixel(options.press, "--press");
     std::vector<WindowPixel> moves;
@@ -55,7 +55,7 @@ void RunDrag(const DragOptions& options, const std::string& argv0) {
 
     const std::optional<std::string> input =
         options.input.empty() ? std::nullopt : std::optional<std::string>(options.input);
-    ControlsRun run(options.effect, options.host, argv0, input);
+    ControlsRun run(options.effect, options.host, context, input);
     Host& host = run.GetHost();
     EventWindow window(host, options.window, run.LayerWidth(), run.LayerHeight());
     const nlohmann::ordered_json before = ParamSnapshot(host);
@@ -101,7 +101,7 @@ void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
     AddEffectOptions(drag, options->effect);
     AddHostOptions(drag, options->host);
     AddWindowOptions(*drag, options->window);
-    drag->callback([options, argv0 = context.argv0] { RunDrag(*options, argv0); });
+    drag->callback([options, context] { RunDrag(*options, context); });
 }
 
 }  // namespace corvelle

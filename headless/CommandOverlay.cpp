@@ -25,7 +25,7 @@ struct OverlayOptions {
     std::string trace;
 };
 
-void RunOverlay(const OverlayOptions& options, const std::string& argv0) {
+void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
     const std::optional<std::string> input =
         options.files.size() == 2 ? std::optional<std::string>(options.files[0]) : std::nullopt;
     const std::string& output = options.files.back();
@@ -33,7 +33,7 @@ void RunOverlay(const OverlayOptions& options, const std::string& argv0) {
     if (!options.trace.empty()) {
         CheckOutputFolder(options.trace);
     }
-    ControlsRun run(options.effect, options.host, argv0, input);
+    ControlsRun run(options.effect, options.host, context, input);
     EventWindow window(run.GetHost(), options.window, run.LayerWidth(), run.LayerHeight());
     const World rendered = run.Render();
     DrawOverlay(run.GetHost(), window, rendered, output, options.trace);
@@ -53,7 +53,7 @@ void RegisterOverlayCommand(CLI::App& app, const CommandContext& context) {
     AddEffectOptions(overlay, options->effect);
     AddHostOptions(overlay, options->host);
     AddWindowOptions(*overlay, options->window);
-    overlay->callback([options, argv0 = context.argv0] { RunOverlay(*options, argv0); });
+    overlay->callback([options, context] { RunOverlay(*options, context); });
 }
 
 }  // namespace corvelle

@@ -3,11 +3,11 @@
 
 #include "AtomicFile.h"
 #include "EffectOptions.h"
+#include "EffectSession.h"
 #include "FrameSequence.h"
 #include "Host.h"
 #include "ImageFiles.h"
 #include "ModuleLibrary.h"
-#include "PointSample.h"
 #include "Progress.h"
 #include "RawFrames.h"
 #include "TestPicture.h"
@@ -39,10 +39,6 @@ struct RenderOptions {
     HostOptions host;
 };
 
-std::string SizeText(A_long width, A_long height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 bool ParseSide(const std::string& text, A_long& side) {
     if (text.empty() || text.size() > 5) return false;
     A_long v = 0;
@@ -55,77 +51,18 @@ bool ParseSide(const std::string& text, A_long& side) {
     return true;
 }
 
-/// One host for the whole run: set up once for the layer, then rendering frame after frame.
-class EffectRun {
-public:
-    EffectRun(const RenderOptions& options, const std::string& argv0, A_long layerWidth, A_long layerHeight)
-        : m_library(ModulePath(options.host, argv0)),
-          m_layout(WorldLayout(options.host)),
-          m_host(m_library.Entry(), SettingsFor(options.host, layerWidth, layerHeight)) {
-        m_host.SetBalancePolicy(BalancePolicy::Warn);
-        Check(m_host.GlobalSetup(), "setting up the effect");
-        Check(m_host.ParamsSetup(), "setting up the effect's parameters");
-        ApplyEffectOptions(options.effect, m_host);
-    }
-
-    PixelLayout Layout() const { return m_layout; }
-
-    /// Renders one layer-sized frame, point-sampled first when the render is downsampled.
-    World Render(World& layer, const std::string& what) {
-        const HostSettings& settings = m_host.Settings();
-        if (layer.Width() != settings.layerWidth || layer.Height() != settings.layerHeight) {
-            throw HostError(what + ": the frame is " + SizeText(layer.Width(), layer.Height()) +
-                            " but the layer is " + SizeText(settings.layerWidth, settings.layerHeight));
-        }
-        const bool full = settings.downsampleX.num == static_cast<A_long>(settings.downsampleX.den) &&
-                          settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
-        if (full) return RenderWorld(layer, what);
-        World sampled = PointSample(layer, settings.downsampleX, settings.downsampleY);
-        return RenderWorld(sampled, what);
-    }
-
-private:
-    static HostSettings SettingsFor(const HostOptions& options, A_long layerWidth, A_long layerHeight) {
-        HostSettings settings = MakeHostSettings(options);
-        settings.layerWidth = layerWidth;
-        settings.layerHeight = layerHeight;
-        return settings;
-    }
-
-    World RenderWorld(World& input, const std::string& what) {
-        World output(m_layout, input.Width(), input.Height());
-        Check(m_host.Render(input, output), what);
-        return output;
-    }
-
-    void Check(PF_Err err, const std::string& what) const {
-        if (err == PF_Err_NONE) return;
-        std::string why = "the module returned error " + std::to_string(err);
-        const PF_OutData& out = m_host.OutData();
-        if ((out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0) {
-            const std::string message(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
-            if (!message.empty()) why += ": " + message;
-        }
-        throw HostError(what + ": " + why);
-    }
-
-    ModuleLibrary m_library;   // outlives the host, whose entry point lives in it
-    PixelLayout m_layout;
-    Host m_host;
-};
-
-void RenderPicture(const RenderOptions& options, const std::string& argv0, const std::optional<std::string>& input,
+void RenderPicture(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
                    const std::string& output) {
     CheckImageOutputPath(output);
     CheckOutputFolder(output);
     const PixelLayout layout = WorldLayout(options.host);
     World layer = input ? ReadImage(*input, layout) : MakeTestPicture(layout);
-    EffectRun run(options, argv0, layer.Width(), layer.Height());
+    EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
     const World rendered = run.Render(layer, "rendering");
     WriteImage(output, rendered);
 }
 
-void RenderSequence(const RenderOptions& options, const std::string& argv0, const std::optional<std::string>& input,
+void RenderSequence(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
                     const std::string& output) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
         throw HostError("rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
@@ -144,7 +81,7 @@ void RenderSequence(const RenderOptions& options, const std::string& argv0, cons
 
     const PixelLayout layout = WorldLayout(options.host);
     World first = ReadImage(FrameName(*input, range.first), layout);
-    EffectRun run(options, argv0, first.Width(), first.Height());
+    EffectSession run(options.effect, options.host, context, first.Width(), first.Height());
     Progress progress(range.last - range.first + 1);
     for (long frame = range.first; frame <= range.last; ++frame) {
         World layer = frame == range.first ? std::move(first) : ReadImage(FrameName(*input, frame), layout);
@@ -154,7 +91,7 @@ void RenderSequence(const RenderOptions& options, const std::string& argv0, cons
     }
 }
 
-void RenderStream(const RenderOptions& options, const std::string& argv0, const std::optional<std::string>& input,
+void RenderStream(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
                   const std::string& output) {
     if (options.frames) throw HostError("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
@@ -166,7 +103,7 @@ void RenderStream(const RenderOptions& options, const std::string& argv0, const 
         std::signal(SIGPIPE, SIG_IGN);
     }
     RawFrameWriter writer(output);
-    EffectRun run(options, argv0, size.width, size.height);
+    EffectSession run(options.effect, options.host, context, size.width, size.height);
     if (!reader) {
         World picture = MakeTestPicture(layout, size.width, size.height);
         writer.Write(run.Render(picture, "rendering"));
@@ -181,20 +118,20 @@ void RenderStream(const RenderOptions& options, const std::string& argv0, const 
     writer.Finish();
 }
 
-void RunRender(const RenderOptions& options, const std::string& argv0) {
+void RunRender(const RenderOptions& options, const CommandContext& context) {
     WorldLayout(options.host);   // a depth the host cannot render fails before any file is touched
     const std::optional<std::string> input =
         options.files.size() == 2 ? std::optional<std::string>(options.files[0]) : std::nullopt;
     const std::string& output = options.files.back();
     if (options.raw) {
-        RenderStream(options, argv0, input, output);
+        RenderStream(options, context, input, output);
     } else if (options.frames || HasFramePattern(output) || (input && HasFramePattern(*input))) {
-        RenderSequence(options, argv0, input, output);
+        RenderSequence(options, context, input, output);
     } else {
         if ((input && *input == "-") || output == "-") {
             throw HostError("rendering: standard input and output carry raw frames only; give --raw WxH");
         }
-        RenderPicture(options, argv0, input, output);
+        RenderPicture(options, context, input, output);
     }
 }
 
@@ -232,7 +169,7 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
         "frame numbers A-B of an image sequence");
     AddEffectOptions(render, options->effect);
     AddHostOptions(render, options->host);
-    render->callback([options, argv0 = context.argv0] { RunRender(*options, argv0); });
+    render->callback([options, context] { RunRender(*options, context); });
 }
 
 }  // namespace corvelle

@@ -308,9 +308,9 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
         "--host",
         [&options](const std::string& text) {
             if (text == "ae") {
-                options.app = HostApp::AfterEffects;
+                options.settings.app = HostApp::AfterEffects;
             } else if (text == "premiere") {
-                options.app = HostApp::Premiere;
+                options.settings.app = HostApp::Premiere;
             } else {
                 throw BadValue("--host", "ae or premiere", text);
             }
@@ -333,7 +333,7 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
     app->add_option_function<std::string>(
         "--par",
         [&options](const std::string& text) {
-            if (!ParseRatio(text, false, options.pixelAspect)) {
+            if (!ParseRatio(text, false, options.settings.pixelAspect)) {
                 throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
             }
         },
@@ -344,7 +344,8 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
             const std::size_t comma = text.find(',');
             const std::string x = text.substr(0, comma);
             const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
-            if (!ParseRatio(x, true, options.downsampleX) || !ParseRatio(y, true, options.downsampleY)) {
+            if (!ParseRatio(x, true, options.settings.downsampleX) ||
+                !ParseRatio(y, true, options.settings.downsampleY)) {
                 throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
             }
         },
@@ -353,9 +354,9 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
         "--quality",
         [&options](const std::string& text) {
             if (text == "hi") {
-                options.quality = PF_Quality_HI;
+                options.settings.quality = PF_Quality_HI;
             } else if (text == "lo") {
-                options.quality = PF_Quality_LO;
+                options.settings.quality = PF_Quality_LO;
             } else {
                 throw BadValue("--quality", "hi or lo", text);
             }
@@ -366,14 +367,14 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
         [&options](const std::string& text) {
             uint64_t n = 0;
             if (!ParseWhole(text, 0, 1024, n)) throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
-            options.threads = static_cast<unsigned>(n);
+            options.settings.threads = static_cast<unsigned>(n);
         },
         "threads that share a render's rows; 0 = all cores (default)");
     app->add_option("--module", options.modulePath, "effect module to load (default: Corvelle.so beside the command)");
 }
 
 PixelLayout WorldLayout(const HostOptions& options) {
-    switch (options.app) {
+    switch (options.settings.app) {
     case HostApp::AfterEffects:
         if (options.depth == WorldDepth::Bits8) return PixelLayout::Argb8;
         if (options.depth == WorldDepth::Bits16) return PixelLayout::Argb16;
@@ -386,15 +387,11 @@ PixelLayout WorldLayout(const HostOptions& options) {
     throw HostError("--host: unknown host");
 }
 
-HostSettings MakeHostSettings(const HostOptions& options) {
+HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight) {
     WorldLayout(options);   // refuse a depth the host cannot render before anything runs
-    HostSettings settings;
-    settings.app = options.app;
-    settings.downsampleX = options.downsampleX;
-    settings.downsampleY = options.downsampleY;
-    settings.pixelAspect = options.pixelAspect;
-    settings.quality = options.quality;
-    settings.threads = options.threads;
+    HostSettings settings = options.settings;
+    settings.layerWidth = layerWidth;
+    settings.layerHeight = layerHeight;
     return settings;
 }
 

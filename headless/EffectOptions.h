@@ -37,13 +37,8 @@ struct EffectOptions {
 enum class WorldDepth { Bits8 = 8, Bits16 = 16, Bits32 = 32 };
 
 struct HostOptions {
-    HostApp app = HostApp::AfterEffects;
+    HostSettings settings;                 // all but the layer size, which the layer decides
     WorldDepth depth = WorldDepth::Bits8;
-    PF_RationalScale pixelAspect{1, 1};
-    PF_RationalScale downsampleX{1, 1};
-    PF_RationalScale downsampleY{1, 1};
-    PF_Quality quality = PF_Quality_HI;
-    unsigned threads = 0;                  // 0 = all cores
     std::string modulePath;                // empty = the module beside the command
 };
 
@@ -53,9 +48,9 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options);
 /// Adds --host, --depth, --par, --downsample, --quality, --threads and --module.
 void AddHostOptions(CLI::App* app, HostOptions& options);
 
-/// The settings for a Host; the layer size is left for the caller. Throws HostError when the
-/// chosen host cannot render the chosen depth.
-HostSettings MakeHostSettings(const HostOptions& options);
+/// The settings for a Host rendering a layer of `layerWidth` × `layerHeight`. Throws HostError
+/// when the chosen host cannot render the chosen depth.
+HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight);
 /// The world layout the chosen host renders at the chosen depth; throws HostError as above.
 PixelLayout WorldLayout(const HostOptions& options);
 /// The module to load: --module, or the one built beside the command `argv0`.

@@ -174,7 +174,7 @@ TEST(EffectOptions, LeftOutOptionsStayUnset) {
                  effect.feather || effect.fill || effect.color || effect.opacity || effect.blend ||
                  effect.falloff);
     EXPECT_FALSE(effect.invert || effect.maskOnly);
-    EXPECT_EQ(host.app, HostApp::AfterEffects);
+    EXPECT_EQ(host.settings.app, HostApp::AfterEffects);
     EXPECT_EQ(WorldLayout(host), PixelLayout::Argb8);
 }
 
@@ -203,7 +203,7 @@ TEST(HostOptions, DownsampleTakesOneOrTwoRatios) {
     EffectOptions effect;
     HostOptions both;
     ASSERT_TRUE(Parse({"--downsample", "1/2", "--par", "10/11", "--quality", "lo", "--threads", "3"}, effect, both));
-    const HostSettings settings = MakeHostSettings(both);
+    const HostSettings settings = MakeHostSettings(both, 30, 20);
     EXPECT_EQ(settings.downsampleX.num, 1);
     EXPECT_EQ(settings.downsampleX.den, 2u);
     EXPECT_EQ(settings.downsampleY.num, 1);
@@ -212,11 +212,13 @@ TEST(HostOptions, DownsampleTakesOneOrTwoRatios) {
     EXPECT_EQ(settings.pixelAspect.den, 11u);
     EXPECT_EQ(settings.quality, PF_Quality_LO);
     EXPECT_EQ(settings.threads, 3u);
+    EXPECT_EQ(settings.layerWidth, 30);
+    EXPECT_EQ(settings.layerHeight, 20);
 
     HostOptions apart;
     ASSERT_TRUE(Parse({"--downsample", "1/2,1/4"}, effect, apart));
-    EXPECT_EQ(apart.downsampleX.den, 2u);
-    EXPECT_EQ(apart.downsampleY.den, 4u);
+    EXPECT_EQ(apart.settings.downsampleX.den, 2u);
+    EXPECT_EQ(apart.settings.downsampleY.den, 4u);
 }
 
 struct LayoutCase {
@@ -236,10 +238,10 @@ TEST_P(WorldLayoutTest, EachHostRendersItsOwnDepths) {
     ASSERT_TRUE(Parse({"--host", c.host, "--depth", c.depth}, effect, host));
     if (c.ok) {
         EXPECT_EQ(WorldLayout(host), c.layout);
-        EXPECT_NO_THROW(MakeHostSettings(host));
+        EXPECT_NO_THROW(MakeHostSettings(host, 1, 1));
     } else {
         EXPECT_THROW(WorldLayout(host), HostError);
-        EXPECT_THROW(MakeHostSettings(host), HostError);
+        EXPECT_THROW(MakeHostSettings(host, 1, 1), HostError);
     }
 }
 

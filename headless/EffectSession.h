@@ -1,0 +1,42 @@
+// One effect instance a command runs: the module loaded, a host set up for the layer and the
+// command's options applied.
+#pragma once
+
+#include "Commands.h"
+#include "EffectOptions.h"
+#include "Host.h"
+#include "ModuleLibrary.h"
+#include "World.h"
+
+#include <string>
+
+namespace corvelle {
+
+class EffectSession {
+public:
+    /// Loads the module, makes a host for a layer of `layerWidth` × `layerHeight` under the host
+    /// options, runs Global and Parameters setup and applies the effect options. Suite
+    /// imbalances are warnings. Throws HostError on any failure.
+    EffectSession(const EffectOptions& effect, const HostOptions& hostOptions, const CommandContext& context,
+                  A_long layerWidth, A_long layerHeight);
+    EffectSession(const EffectSession&) = delete;
+    EffectSession& operator=(const EffectSession&) = delete;
+
+    Host& GetHost() { return m_host; }
+    PixelLayout Layout() const { return m_layout; }
+
+    /// Renders one layer-sized frame, point-sampled first when the render is downsampled;
+    /// throws HostError starting with `what` for a frame of another size or a module error.
+    World Render(World& layer, const std::string& what);
+    /// Throws HostError "`what`: the module returned error N[: its message]" unless `err` is 0.
+    void Check(PF_Err err, const std::string& what) const;
+
+private:
+    World RenderWorld(World& input, const std::string& what);
+
+    ModuleLibrary m_library;   // outlives the host, whose entry point lives in it
+    PixelLayout m_layout;
+    Host m_host;
+};
+
+}  // namespace corvelle

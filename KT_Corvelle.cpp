@@ -504,7 +504,7 @@ CORVELLE_INLINE double alphaFunct(const CorvelleInfo* info, double t) {
     switch (info->falloff) {
     case FALLOFF_QUADRATIC: return t * t;
     case FALLOFF_CUBIC: return t * (t * t);
-    case FALLOFF_GAMMA: return std::pow(t, 0.454);
+    case FALLOFF_GAMMA: return corvelle_falloff::GammaCurve(t);
     case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurve(t);
     case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurve(t);
     case FALLOFF_LINEAR:
@@ -515,6 +515,7 @@ CORVELLE_INLINE double alphaFunct(const CorvelleInfo* info, double t) {
 // The curve where only its float is needed: the same float, at a fraction of the cost.
 CORVELLE_INLINE float alphaFunctFloat(const CorvelleInfo* info, float t) {
     switch (info->falloff) {
+    case FALLOFF_GAMMA: return corvelle_falloff::GammaCurveFloat(t);
     case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurveFloat(t);
     case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurveFloat(t);
     default: return (float)alphaFunct(info, (double)t);

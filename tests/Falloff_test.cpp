@@ -21,6 +21,7 @@ struct Curve {
 };
 
 const Curve kCurves[] = {
+    {"Gamma", GammaCurveFloat, GammaCurve},
     {"Gaussian", GaussianCurveFloat, GaussianCurve},
     {"Exponential", ExponentialCurveFloat, ExponentialCurve},
 };
@@ -76,7 +77,7 @@ TEST_P(FalloffCurve, MatchesTheExactExpressionOutsideTheBand) {
     }
 }
 
-// Takes about two minutes: run with --gtest_also_run_disabled_tests after touching the curves.
+// Takes a few minutes: run with --gtest_also_run_disabled_tests after touching the curves.
 TEST_P(FalloffCurve, DISABLED_MatchesTheExactExpressionForEveryFloatInTheBand) {
     const Curve& curve = GetParam();
     for (std::uint32_t bits = 0; bits <= Bits(1.0f); ++bits) {
@@ -98,6 +99,17 @@ TEST(FastExp, StaysFarInsideTheAssumedBound) {
         worst = std::max(worst, std::fabs(ExpOfNonPositive(z) - exact) / exact);
     }
     EXPECT_LT(worst, RELATIVE_BOUND / 20.0);
+}
+
+// The logarithm's absolute error becomes the relative error of the power, so it is the
+// absolute error that must stay far inside the bound, out to the smallest normal float.
+TEST(FastLog, StaysFarInsideTheAssumedBound) {
+    long double worst = 0.0L;
+    for (std::uint32_t bits = Bits(FLT_MIN); bits <= Bits(1.0f); bits += 997) {
+        const float t = FromBits(bits);
+        worst = std::max(worst, std::fabs((long double)LogOfNormalFloat(t) - std::log((long double)t)));
+    }
+    EXPECT_LT(worst, (long double)(GAMMA_RELATIVE_BOUND / 20.0));
 }
 
 TEST(FastExp, TableHoldsTheSixtyFourthPowersOfTwo) {

@@ -3,7 +3,6 @@
 
 #include "ControlsRun.h"
 #include "DragSession.h"
-#include "EffectOptions.h"
 #include "EventWindow.h"
 #include "ModuleLibrary.h"
 #include "OverlayDrawing.h"
@@ -20,10 +19,8 @@ namespace corvelle {
 namespace {
 
 struct DragOptions {
-    std::string input;
-    EffectOptions effect;
-    HostOptions host;
-    WindowOptions window;
+    std::optional<std::string> input;
+    ControlsOptions controls;
     std::string press;
     std::vector<std::string> moves;
     std::string release;
@@ -53,11 +50,9 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
         CheckOverlayOutputPath(options.overlay);
     }
 
-    const std::optional<std::string> input =
-        options.input.empty() ? std::nullopt : std::optional<std::string>(options.input);
-    ControlsRun run(options.effect, options.host, context, input);
+    ControlsRun run(options.controls, context, options.input);
     Host& host = run.GetHost();
-    EventWindow window(host, options.window, run.LayerWidth(), run.LayerHeight());
+    EventWindow& window = run.Window();
     const nlohmann::ordered_json before = ParamSnapshot(host);
 
     DragSession drag(host, window);
@@ -96,11 +91,13 @@ void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
     drag->add_option("--release", options->release,
                      "window pixel where the button goes up (default: the last position)")
         ->option_text("X,Y");
-    drag->add_option("--input", options->input, "the layer's picture (default: the built-in test picture)");
-    drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG");
-    AddEffectOptions(drag, options->effect);
-    AddHostOptions(drag, options->host);
-    AddWindowOptions(*drag, options->window);
+    drag->add_option_function<std::string>(
+           "--input", [options](const std::string& path) { options->input = path; },
+           "the layer's picture (default: the built-in test picture)")
+        ->option_text("PATH");
+    drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG")
+        ->option_text("PATH");
+    AddControlsOptions(*drag, options->controls);
     drag->callback([options, context] { RunDrag(*options, context); });
 }
 

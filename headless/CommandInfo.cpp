@@ -205,10 +205,13 @@ void PrintText(std::ostream& out, const nlohmann::json& info) {
 void RegisterInfoCommand(CLI::App& app, const CommandContext& context) {
     auto options = std::make_shared<InfoOptions>();
     CLI::App* info = app.add_subcommand("info", "Load the module, run its set-up and print what a host learns");
-    info->add_option("--host", options->host, "Host to act as")->check(CLI::IsMember({"ae", "premiere"}));
-    info->add_option("--module", options->module, "Module to load (default: Corvelle.so beside the command)");
-    info->add_flag("--mask-only", options->maskOnly, "Turn Mask Only on and show the controls as the user then sees them");
-    info->add_flag("--json", options->json, "Print one JSON object");
+    info->add_option("--host", options->host, "host to act as: ae (compositor, default) or premiere (editor)")
+        ->check(CLI::IsMember({"ae", "premiere"}))
+        ->option_text("ae|premiere");
+    info->add_option("--module", options->module, "effect module to load (default: Corvelle.so beside the command)")
+        ->option_text("PATH");
+    info->add_flag("--mask-only", options->maskOnly, "turn Mask Only on and show the controls as the user then sees them");
+    info->add_flag("--json", options->json, "print one JSON object");
     info->callback([options, context]() {
         const nlohmann::json description = Inspect(*options, ModuleLibrary::DefaultPath(context.argv0));
         std::ostringstream out;

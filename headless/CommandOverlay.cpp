@@ -2,41 +2,34 @@
 #include "Commands.h"
 
 #include "AtomicFile.h"
+#include "CommandLine.h"
 #include "ControlsRun.h"
-#include "EffectOptions.h"
-#include "EventWindow.h"
 #include "OverlayDrawing.h"
-#include "WindowOptions.h"
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace corvelle {
 
 namespace {
 
 struct OverlayOptions {
-    std::vector<std::string> files;
-    EffectOptions effect;
-    HostOptions host;
-    WindowOptions window;
+    std::optional<std::string> input;
+    std::string output;
+    ControlsOptions controls;
     std::string trace;
 };
 
 void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
-    const std::optional<std::string> input =
-        options.files.size() == 2 ? std::optional<std::string>(options.files[0]) : std::nullopt;
-    const std::string& output = options.files.back();
+    const std::string& output = options.output;
     CheckOverlayOutputPath(output);
     if (!options.trace.empty()) {
         CheckOutputFolder(options.trace);
     }
-    ControlsRun run(options.effect, options.host, context, input);
-    EventWindow window(run.GetHost(), options.window, run.LayerWidth(), run.LayerHeight());
+    ControlsRun run(options.controls, context, options.input);
     const World rendered = run.Render();
-    DrawOverlay(run.GetHost(), window, rendered, output, options.trace);
+    DrawOverlay(run.GetHost(), run.Window(), rendered, output, options.trace);
 }
 
 }  // namespace
@@ -47,12 +40,10 @@ void RegisterOverlayCommand(CLI::App& app, const CommandContext& context) {
         "overlay",
         "Render a picture (without INPUT: the built-in test picture) and draw the effect's on-screen "
         "controls over it in a layer or composition window, as a PNG");
-    overlay->add_option("files", options->files, "[INPUT] OUTPUT.png")->required()->expected(1, 2);
-    overlay->add_option("--trace", options->trace,
-                        "write one JSON line per host call the module makes while drawing");
-    AddEffectOptions(overlay, options->effect);
-    AddHostOptions(overlay, options->host);
-    AddWindowOptions(*overlay, options->window);
+    AddInputOutput(*overlay, options->input, options->output, "the layer's picture and the window's PNG");
+    overlay->add_option("--trace", options->trace, "write one JSON line per host call the module makes while drawing")
+        ->option_text("PATH");
+    AddControlsOptions(*overlay, options->controls);
     overlay->callback([options, context] { RunOverlay(*options, context); });
 }
 

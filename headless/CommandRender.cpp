@@ -2,6 +2,7 @@
 #include "Commands.h"
 
 #include "AtomicFile.h"
+#include "CommandLine.h"
 #include "EffectOptions.h"
 #include "EffectSession.h"
 #include "FrameSequence.h"
@@ -17,7 +18,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
@@ -32,7 +32,8 @@ struct FrameSize {
 };
 
 struct RenderOptions {
-    std::vector<std::string> files;
+    std::optional<std::string> input;
+    std::string output;
     std::optional<FrameSize> raw;
     std::optional<FrameRange> frames;
     EffectOptions effect;
@@ -120,9 +121,8 @@ void RenderStream(const RenderOptions& options, const CommandContext& context, c
 
 void RunRender(const RenderOptions& options, const CommandContext& context) {
     WorldLayout(options.host);   // a depth the host cannot render fails before any file is touched
-    const std::optional<std::string> input =
-        options.files.size() == 2 ? std::optional<std::string>(options.files[0]) : std::nullopt;
-    const std::string& output = options.files.back();
+    const std::optional<std::string>& input = options.input;
+    const std::string& output = options.output;
     if (options.raw) {
         RenderStream(options, context, input, output);
     } else if (options.frames || HasFramePattern(output) || (input && HasFramePattern(*input))) {
@@ -142,31 +142,32 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
     CLI::App* render = app.add_subcommand(
         "render",
         "Render a picture, an image sequence or a raw frame stream (without INPUT: the built-in test picture)");
-    render->add_option("files", options->files, "[INPUT] OUTPUT: image files, frame patterns (in.%04d.png), or - with --raw")
-        ->required()
-        ->expected(1, 2);
+    AddInputOutput(*render, options->input, options->output,
+                   "pictures, frame patterns (in.%04d.png), or - with --raw");
     render->add_option_function<std::string>(
-        "--raw",
-        [options](const std::string& text) {
-            const std::size_t x = text.find('x');
-            FrameSize size;
-            if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
-                !ParseSide(text.substr(x + 1), size.height)) {
-                throw CLI::ValidationError("--raw", "expected WxH with sides from 1 to 32767, got '" + text + "'");
-            }
-            options->raw = size;
-        },
-        "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout");
+           "--raw",
+           [options](const std::string& text) {
+               const std::size_t x = text.find('x');
+               FrameSize size;
+               if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
+                   !ParseSide(text.substr(x + 1), size.height)) {
+                   throw CLI::ValidationError("--raw", "expected WxH with sides from 1 to 32767, got '" + text + "'");
+               }
+               options->raw = size;
+           },
+           "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
+        ->option_text("WxH");
     render->add_option_function<std::string>(
-        "--frames",
-        [options](const std::string& text) {
-            FrameRange range;
-            if (!ParseFrameRange(text, range)) {
-                throw CLI::ValidationError("--frames", "expected A-B with 0 <= A <= B, got '" + text + "'");
-            }
-            options->frames = range;
-        },
-        "frame numbers A-B of an image sequence");
+           "--frames",
+           [options](const std::string& text) {
+               FrameRange range;
+               if (!ParseFrameRange(text, range)) {
+                   throw CLI::ValidationError("--frames", "expected A-B with 0 <= A <= B, got '" + text + "'");
+               }
+               options->frames = range;
+           },
+           "frame numbers A-B of an image sequence")
+        ->option_text("A-B");
     AddEffectOptions(render, options->effect);
     AddHostOptions(render, options->host);
     render->callback([options, context] { RunRender(*options, context); });

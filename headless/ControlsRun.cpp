@@ -1,4 +1,4 @@
-// Sets up the effect for the overlay and drag commands over the layer they show.
+// Sets up the effect and its window for the overlay and drag commands.
 #include "ControlsRun.h"
 
 #include "ImageFiles.h"
@@ -14,9 +14,16 @@ World ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>
 
 }  // namespace
 
-ControlsRun::ControlsRun(const EffectOptions& effect, const HostOptions& hostOptions, const CommandContext& context,
+void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
+    AddEffectOptions(&app, options.effect);
+    AddHostOptions(&app, options.host);
+    AddWindowOptions(app, options.window);
+}
+
+ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& context,
                          const std::optional<std::string>& input)
-    : m_layer(ReadLayer(hostOptions, input)),
-      m_session(effect, hostOptions, context, m_layer.Width(), m_layer.Height()) {}
+    : m_layer(ReadLayer(options.host, input)),
+      m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
+      m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {}
 
 }  // namespace corvelle

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace corvelle {
@@ -107,39 +108,68 @@ CLI::ValidationError BadValue(const std::string& option, const std::string& expe
     return CLI::ValidationError(option, "expected " + expected + ", got '" + text + "'");
 }
 
+bool ParseChoice(const std::string& text, std::string& value) {
+    if (text.empty()) return false;
+    value = text;
+    return true;
+}
+
+/// An option whose text `parse` turns into its value; a text it refuses fails the parse.
+template <class T>
+void AddParsedOption(CLI::App* app, const std::string& name, std::optional<T>& target,
+                     bool (*parse)(const std::string&, T&), const std::string& expected,
+                     const std::string& valueText, const std::string& description) {
+    app->add_option_function<std::string>(
+           name,
+           [&target, name, parse, expected](const std::string& text) {
+               T value{};
+               if (!parse(text, value)) throw BadValue(name, expected, text);
+               target = value;
+           },
+           description)
+        ->option_text(valueText);
+}
+
 void AddPopupOption(CLI::App* app, const std::string& name, std::optional<std::string>& target,
                     const std::string& description) {
-    app->add_option_function<std::string>(
-        name,
-        [&target, name](const std::string& text) {
-            if (text.empty()) throw BadValue(name, "a choice name or number", text);
-            target = text;
-        },
-        description);
+    AddParsedOption(app, name, target, ParseChoice, "a choice name or number", "NAME", description);
 }
 
 void AddDecimalOption(CLI::App* app, const std::string& name, std::optional<double>& target,
-                      const std::string& description) {
-    app->add_option_function<std::string>(
-        name,
-        [&target, name](const std::string& text) {
-            double v = 0.0;
-            if (!ParseDouble(text, v)) throw BadValue(name, "a finite number", text);
-            target = v;
-        },
-        description);
+                      const std::string& valueText, const std::string& description) {
+    AddParsedOption(app, name, target, ParseDouble, "a finite number", valueText, description);
 }
 
 void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fixed>& target,
-                    const std::string& description) {
+                    const std::string& valueText, const std::string& description) {
+    AddParsedOption(app, name, target, ParseFixed, "a decimal number from -32768 to 32767.99998", valueText,
+                    description);
+}
+
+/// An option taking one of a few words, each standing for a value; the help shows them as
+/// "a|b|c" and a refusal lists them.
+template <class T>
+void AddWordOption(CLI::App* app, const std::string& name, T& target, std::vector<std::pair<std::string, T>> words,
+                   const std::string& description) {
+    std::string valueText;
+    std::string expected;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        valueText += (i == 0 ? "" : "|") + words[i].first;
+        expected += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i].first;
+    }
     app->add_option_function<std::string>(
-        name,
-        [&target, name](const std::string& text) {
-            PF_Fixed v = 0;
-            if (!ParseFixed(text, v)) throw BadValue(name, "a decimal number from -32768 to 32767.99998", text);
-            target = v;
-        },
-        description);
+           name,
+           [&target, name, words, expected](const std::string& text) {
+               for (const auto& [word, value] : words) {
+                   if (text == word) {
+                       target = value;
+                       return;
+                   }
+               }
+               throw BadValue(name, expected, text);
+           },
+           description)
+        ->option_text(valueText);
 }
 
 /// The index of the registered parameter with persistent id `id`, checked for its type.
@@ -261,42 +291,44 @@ bool ParseDouble(const std::string& text, double& value) {
 void AddEffectOptions(CLI::App* app, EffectOptions& options) {
     AddPopupOption(app, "--shape", options.shape, "ellipse, rectangle or a choice number");
     app->add_option_function<std::string>(
-        "--origin",
-        [&options](const std::string& text) {
-            const std::size_t comma = text.find(',');
-            PF_FixedPoint p{0, 0};
-            if (comma == std::string::npos || !ParseFixed(text.substr(0, comma), p.x) ||
-                !ParseFixed(text.substr(comma + 1), p.y)) {
-                throw BadValue("--origin", "X,Y in layer pixels", text);
-            }
-            options.origin = p;
-        },
-        "centre of the shape in layer pixels, X,Y (default the layer centre)");
-    AddDecimalOption(app, "--width", options.width, "shape width in square pixels");
-    AddDecimalOption(app, "--height", options.height, "shape height in pixels");
-    AddFixedOption(app, "--angle", options.angle, "rotation in degrees, clockwise on screen");
-    AddDecimalOption(app, "--feather", options.feather, "feather width in square pixels");
+           "--origin",
+           [&options](const std::string& text) {
+               const std::size_t comma = text.find(',');
+               PF_FixedPoint p{0, 0};
+               if (comma == std::string::npos || !ParseFixed(text.substr(0, comma), p.x) ||
+                   !ParseFixed(text.substr(comma + 1), p.y)) {
+                   throw BadValue("--origin", "X,Y in layer pixels", text);
+               }
+               options.origin = p;
+           },
+           "centre of the shape in layer pixels, X,Y (default the layer centre)")
+        ->option_text("X,Y");
+    AddDecimalOption(app, "--width", options.width, "PIXELS", "shape width in square pixels");
+    AddDecimalOption(app, "--height", options.height, "PIXELS", "shape height in pixels");
+    AddFixedOption(app, "--angle", options.angle, "DEGREES", "rotation in degrees, clockwise on screen");
+    AddDecimalOption(app, "--feather", options.feather, "PIXELS", "feather width in square pixels");
     AddPopupOption(app, "--fill", options.fill, "color, transparent or a choice number");
     app->add_option_function<std::string>(
-        "--color",
-        [&options](const std::string& text) {
-            const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
-            int digits[6] = {};
-            bool ok = hex.size() == 6;
-            for (std::size_t k = 0; ok && k < 6; ++k) {
-                digits[k] = HexDigit(hex[k]);
-                ok = digits[k] >= 0;
-            }
-            if (!ok) throw BadValue("--color", "RRGGBB in hexadecimal", text);
-            PF_Pixel c{};
-            c.alpha = 255;
-            c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
-            c.green = static_cast<A_u_char>((digits[2] * 16) + digits[3]);
-            c.blue = static_cast<A_u_char>((digits[4] * 16) + digits[5]);
-            options.color = c;
-        },
-        "fill colour RRGGBB ('#' optional)");
-    AddFixedOption(app, "--opacity", options.opacity, "fill opacity in percent");
+           "--color",
+           [&options](const std::string& text) {
+               const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
+               int digits[6] = {};
+               bool ok = hex.size() == 6;
+               for (std::size_t k = 0; ok && k < 6; ++k) {
+                   digits[k] = HexDigit(hex[k]);
+                   ok = digits[k] >= 0;
+               }
+               if (!ok) throw BadValue("--color", "RRGGBB in hexadecimal", text);
+               PF_Pixel c{};
+               c.alpha = 255;
+               c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
+               c.green = static_cast<A_u_char>((digits[2] * 16) + digits[3]);
+               c.blue = static_cast<A_u_char>((digits[4] * 16) + digits[5]);
+               options.color = c;
+           },
+           "fill colour RRGGBB ('#' optional)")
+        ->option_text("RRGGBB");
+    AddFixedOption(app, "--opacity", options.opacity, "PERCENT", "fill opacity in percent");
     AddPopupOption(app, "--blend", options.blend, "blending mode name (normal, soft-light, ...) or number");
     app->add_flag("--invert", options.invert, "swap inside and outside");
     app->add_flag("--mask-only", options.maskOnly, "output the fill colour with the mask as alpha");
@@ -304,73 +336,46 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
 }
 
 void AddHostOptions(CLI::App* app, HostOptions& options) {
+    AddWordOption(app, "--host", options.settings.app, {{"ae", HostApp::AfterEffects}, {"premiere", HostApp::Premiere}},
+                  "host to act as: ae (compositor, default) or premiere (editor)");
+    AddWordOption(app, "--depth", options.depth,
+                  {{"8", WorldDepth::Bits8}, {"16", WorldDepth::Bits16}, {"32", WorldDepth::Bits32}},
+                  "bits per channel: 8 or 16 with ae, 8 or 32 (float) with premiere; default 8");
     app->add_option_function<std::string>(
-        "--host",
-        [&options](const std::string& text) {
-            if (text == "ae") {
-                options.settings.app = HostApp::AfterEffects;
-            } else if (text == "premiere") {
-                options.settings.app = HostApp::Premiere;
-            } else {
-                throw BadValue("--host", "ae or premiere", text);
-            }
-        },
-        "host to act as: ae (compositor, default) or premiere (editor)");
+           "--par",
+           [&options](const std::string& text) {
+               if (!ParseRatio(text, false, options.settings.pixelAspect)) {
+                   throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
+               }
+           },
+           "pixel aspect ratio N/D (default 1/1)")
+        ->option_text("N/D");
     app->add_option_function<std::string>(
-        "--depth",
-        [&options](const std::string& text) {
-            if (text == "8") {
-                options.depth = WorldDepth::Bits8;
-            } else if (text == "16") {
-                options.depth = WorldDepth::Bits16;
-            } else if (text == "32") {
-                options.depth = WorldDepth::Bits32;
-            } else {
-                throw BadValue("--depth", "8, 16 or 32", text);
-            }
-        },
-        "bits per channel: 8 or 16 with ae, 8 or 32 (float) with premiere; default 8");
+           "--downsample",
+           [&options](const std::string& text) {
+               const std::size_t comma = text.find(',');
+               const std::string x = text.substr(0, comma);
+               const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
+               if (!ParseRatio(x, true, options.settings.downsampleX) ||
+                   !ParseRatio(y, true, options.settings.downsampleY)) {
+                   throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
+               }
+           },
+           "render downsampled by N/D, or NX/DX,NY/DY per axis")
+        ->option_text("N/D[,N/D]");
+    AddWordOption(app, "--quality", options.settings.quality, {{"hi", PF_Quality_HI}, {"lo", PF_Quality_LO}},
+                  "render quality: hi (default) or lo");
     app->add_option_function<std::string>(
-        "--par",
-        [&options](const std::string& text) {
-            if (!ParseRatio(text, false, options.settings.pixelAspect)) {
-                throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
-            }
-        },
-        "pixel aspect ratio N/D (default 1/1)");
-    app->add_option_function<std::string>(
-        "--downsample",
-        [&options](const std::string& text) {
-            const std::size_t comma = text.find(',');
-            const std::string x = text.substr(0, comma);
-            const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
-            if (!ParseRatio(x, true, options.settings.downsampleX) ||
-                !ParseRatio(y, true, options.settings.downsampleY)) {
-                throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
-            }
-        },
-        "render downsampled by N/D, or NX/DX,NY/DY per axis");
-    app->add_option_function<std::string>(
-        "--quality",
-        [&options](const std::string& text) {
-            if (text == "hi") {
-                options.settings.quality = PF_Quality_HI;
-            } else if (text == "lo") {
-                options.settings.quality = PF_Quality_LO;
-            } else {
-                throw BadValue("--quality", "hi or lo", text);
-            }
-        },
-        "render quality: hi (default) or lo");
-    app->add_option_function<std::string>(
-        "--threads",
-        [&options](const std::string& text) {
-            uint64_t n = 0;
-            if (!ParseWhole(text, 0, 1024, n)) throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
-            options.settings.threads = static_cast<unsigned>(n);
-        },
-        "threads that share a render's rows; 0 = all cores (default)");
-    app->add_option("--module", options.modulePath, "effect module to load (default: Corvelle.so beside the command)");
+           "--threads",
+           [&options](const std::string& text) {
+               uint64_t n = 0;
+               if (!ParseWhole(text, 0, 1024, n)) throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
+               options.settings.threads = static_cast<unsigned>(n);
+           },
+           "threads that share a render's rows; 0 = all cores (default)")
+        ->option_text("N");
+    app->add_option("--module", options.modulePath, "effect module to load (default: Corvelle.so beside the command)")
+        ->option_text("PATH");
 }
 
 PixelLayout WorldLayout(const HostOptions& options) {

@@ -32,6 +32,16 @@ void RequireWithin(double value, double limit, const std::string& what) {
     }
 }
 
+// A value refused while CLI11 parses is a wrong command line like any other.
+template <class Parse>
+void RefuseAsParseError(Parse&& parse) {
+    try {
+        parse();
+    } catch (const HostError& e) {
+        throw CLI::ValidationError(e.what());
+    }
+}
+
 }  // namespace
 
 void ParseNumberPair(const std::string& text, const std::string& what, double& x, double& y) {
@@ -63,7 +73,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
                } else if (text == "comp") {
                    options.kind = WindowKind::Comp;
                } else {
-                   throw HostError("--window: expected layer or comp, got \"" + text + "\"");
+                   throw CLI::ValidationError("--window", "expected layer or comp, got \"" + text + "\"");
                }
            },
            "window the controls are shown in: layer or comp (default layer)")
@@ -73,7 +83,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            [&options](const std::string& text) {
                double zoom = 0.0;
                if (!ParseNumber(text, zoom) || zoom < kMinZoom || zoom > kMaxZoom) {
-                   throw HostError("--zoom: expected a number from 1/64 to 64, got \"" + text + "\"");
+                   throw CLI::ValidationError("--zoom", "expected a number from 1/64 to 64, got \"" + text + "\"");
                }
                options.zoom = zoom;
            },
@@ -82,18 +92,22 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
     app.add_option_function<std::string>(
            "--offset",
            [&options](const std::string& text) {
-               ParseNumberPair(text, "--offset", options.offsetX, options.offsetY);
-               RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
-               RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
+               RefuseAsParseError([&] {
+                   ParseNumberPair(text, "--offset", options.offsetX, options.offsetY);
+                   RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
+                   RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
+               });
            },
            "window pixels the picture is scrolled by (default 0,0)")
         ->option_text("X,Y");
     app.add_option_function<std::string>(
            "--layer-pos",
            [&options](const std::string& text) {
-               ParseNumberPair(text, "--layer-pos", options.layerPosX, options.layerPosY);
-               RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
-               RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
+               RefuseAsParseError([&] {
+                   ParseNumberPair(text, "--layer-pos", options.layerPosX, options.layerPosY);
+                   RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
+                   RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
+               });
            },
            "composition position of the layer's top-left corner (default 0,0)")
         ->option_text("X,Y");

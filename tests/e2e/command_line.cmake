@@ -1,0 +1,13 @@
+# The built command refusing a wrong command line: one line in its own style, exit status 2.
+foreach(case
+        "unknown_option|render --sparkle out.png|corvelle: render: unknown option --sparkle "
+        "missing_value|render out.png --opacity|corvelle: --opacity: needs a value")
+    string(REPLACE "|" ";" parts "${case}")
+    list(GET parts 0 name)
+    list(GET parts 1 args)
+    list(GET parts 2 expected)
+    add_test(NAME command_line_${name}
+        COMMAND sh -c "\"$1\" ${args}; echo \"exit status $?\"" sh $<TARGET_FILE:corvelle>)
+    set_tests_properties(command_line_${name} PROPERTIES
+        PASS_REGULAR_EXPRESSION "^${expected}[^\n]*\nexit status 2\n$")
+endforeach()

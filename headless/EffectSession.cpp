@@ -25,6 +25,7 @@ EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hos
       m_layout(WorldLayout(hostOptions)),
       m_host(m_library.Entry(), MakeHostSettings(hostOptions, layerWidth, layerHeight)) {
     m_host.SetBalancePolicy(BalancePolicy::Warn);
+    m_host.Faults() = context.faults;
     Check(m_host.GlobalSetup(), "setting up the effect");
     Check(m_host.ParamsSetup(), "setting up the effect's parameters");
     ApplyEffectOptions(effect, m_host);

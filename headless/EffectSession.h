@@ -15,8 +15,8 @@ namespace corvelle {
 class EffectSession {
 public:
     /// Loads the module, makes a host for a layer of `layerWidth` × `layerHeight` under the host
-    /// options, runs Global and Parameters setup and applies the effect options. Suite
-    /// imbalances are warnings. Throws HostError on any failure.
+    /// options and the context's fault plan, runs Global and Parameters setup and applies the
+    /// effect options. Suite imbalances are warnings. Throws HostError on any failure.
     EffectSession(const EffectOptions& effect, const HostOptions& hostOptions, const CommandContext& context,
                   A_long layerWidth, A_long layerHeight);
     EffectSession(const EffectSession&) = delete;

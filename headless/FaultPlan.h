@@ -15,6 +15,9 @@ namespace corvelle {
 struct FaultPlan {
     /// AcquireSuite refuses these (name, version) pairs.
     std::set<std::pair<std::string, int>> refusedSuites;
+    /// When set, the refusals apply only while the host runs this command, so a plan made
+    /// before set-up can still refuse a suite to the render alone.
+    std::optional<PF_Cmd> refuseOnlyDuring;
     /// PF_InData.pica_basicP is null for every command.
     bool withholdBasicSuite = false;
     /// add_param fails at its k-th call (1-based; 0 never) with `addParamError`.

@@ -134,6 +134,11 @@ PF_Err Host::Dispatch(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, voi
     PF_Err err = PF_Err_NONE;
     {
         CommandScope scope(*this);
+        struct Running {
+            std::optional<PF_Cmd>& running;
+            ~Running() { running.reset(); }
+        } running{m_running};
+        m_running = cmd;
         try {
             err = m_entry(cmd, &m_inData, &m_outData, params, output, extra);
         } catch (...) {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,8 @@ public:
     // ---- For the host's own suite implementations (trampolines) during a command.
     /// The host whose command is running on this thread, or null.
     static Host* Active();
+    /// The selector being dispatched to the module, if any.
+    std::optional<PF_Cmd> RunningCommand() const { return m_running; }
     void RecordCall(const std::string& suite, int version, const std::string& function,
                     nlohmann::json args, long result);
     /// Counts a call of `function` and returns the fault plan's error for it, or 0.
@@ -180,6 +183,7 @@ private:
     std::vector<PrPixelFormat> m_pixelFormats;
     std::vector<std::string> m_problems;
     std::vector<std::function<std::vector<std::string>()>> m_balanceChecks;
+    std::optional<PF_Cmd> m_running;
 };
 
 }  // namespace corvelle

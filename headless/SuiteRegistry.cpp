@@ -58,8 +58,10 @@ SPErr SuiteRegistry::Acquire(const char* name, int32 version, const void** suite
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto found = m_tables.find({key, version});
+        const bool refusedNow = !m_faults.refuseOnlyDuring ||
+                                (host && host->RunningCommand() == m_faults.refuseOnlyDuring);
         if (!name || !suite || found == m_tables.end() ||
-            m_faults.refusedSuites.count({key, version}) != 0) {
+            (refusedNow && m_faults.refusedSuites.count({key, version}) != 0)) {
             err = kSPSuiteNotFoundError;
         } else if (injected) {
             err = injected;

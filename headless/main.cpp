@@ -4,6 +4,7 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
-    const corvelle::CommandContext context{argc > 0 ? argv[0] : "corvelle"};
+    corvelle::CommandContext context;
+    context.argv0 = argc > 0 ? argv[0] : "corvelle";
     return corvelle::RunCommandLine(argc, argv, context, std::cout, std::cerr);
 }

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 
 #include "CaseName.h"
+#include "RenderTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@ namespace corvelle {
 namespace {
 
 using testing_support::CaseName;
+using testing_support::Exists;
+using testing_support::TempDir;
 
 struct RunResult {
     int status = -1;
@@ -78,6 +81,21 @@ TEST(CommandLine, UsageNamesTheFilesInOrder) {
     EXPECT_NE(render.out.find("Usage: corvelle render [INPUT] OUTPUT [options]\n"), std::string::npos) << render.out;
     EXPECT_NE(render.out.find("  --opacity PERCENT "), std::string::npos) << render.out;
     EXPECT_NE(RunCorvelle({"--help"}).out.find("Usage: corvelle COMMAND [options]\n"), std::string::npos);
+}
+
+// A module error with a message reaches the user whole. Refused the pixel format suite in the
+// render alone (Global setup still declares the formats), the editor's render fails with the
+// suite helper's own text, and no output appears.
+TEST(CommandLine, RenderReportsTheModulesMessage) {
+    TempDir dir;
+    CommandContext context;
+    context.faults.refusedSuites.insert({"PF Pixel Format Suite", 1});
+    context.faults.refuseOnlyDuring = PF_Cmd_RENDER;
+    const RunResult result = RunCorvelle(
+        {"render", "--raw", "4x2", dir / "out.raw", "--host", "premiere", "--module", CORVELLE_MODULE_PATH}, context);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "corvelle: rendering: the module returned error 516: Not able to acquire AEFX Suite.\n");
+    EXPECT_FALSE(Exists(dir / "out.raw"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The module's two ways of getting suites, against the headless host's registry: the per-command
 // cache and the plain functions with their messages.
+#include "CaseName.h"
 #include "Host.h"
 #include "ModuleLibrary.h"
 #include "ModuleUnderTest.h"
@@ -16,6 +17,8 @@
 
 namespace corvelle {
 namespace {
+
+using testing_support::CaseName;
 
 // Stands in for suites a plain host does not serve (drawing, custom UI); never called.
 const int kDummyTable = 0;
@@ -137,48 +140,79 @@ TEST_F(SuiteAccessTest, RefusalUnwindsAndReleasesEarlierSuites) {
 }
 
 // The same discipline through the module's own commands: the host checks balance after each.
+// A suite the cache cannot get ends the command with its 516 and no message; the plain helper
+// behind the editor's pixel format suite says so in return_msg.
+enum class RefusedIn { About, UpdateParamsUI, Render };
+
 struct CommandRefusalCase {
-    const char* label;
+    const char* name;
     const char* suite;
     int version;
-    bool deep;
+    RefusedIn command;
+    HostApp app;
+    PixelLayout layout;
+    bool opacityZero;      // the render is a copy
+    const char* message;   // what the module leaves in return_msg, or null for nothing
 };
 
 class CommandRefusalTest : public ::testing::TestWithParam<CommandRefusalCase> {};
 
 TEST_P(CommandRefusalTest, CommandReturns516Balanced) {
     const CommandRefusalCase& c = GetParam();
-    HostSettings settings;
+    HostSettings settings = For(c.app);
     settings.layerWidth = 8;
     settings.layerHeight = 4;
     Host host(Module().Entry(), settings);
     ASSERT_EQ(PF_Err_NONE, host.GlobalSetup());
     ASSERT_EQ(PF_Err_NONE, host.ParamsSetup());
     host.Faults().refusedSuites.insert({c.suite, c.version});
-    const std::string name = c.suite;
+    host.Trace().Clear();
     PF_Err err = PF_Err_NONE;
-    if (name == "PF ANSI Suite") {
-        err = host.About();
-    } else if (name == "PF Param Utils Suite") {
-        err = host.UpdateParamsUI();
-    } else {
-        if (name == "PF World Transform Suite") {
+    switch (c.command) {
+    case RefusedIn::About: err = host.About(); break;
+    case RefusedIn::UpdateParamsUI: err = host.UpdateParamsUI(); break;
+    case RefusedIn::Render: {
+        if (c.opacityZero) {
             host.Param(PARAM_OPACITY).u.fd.value = 0;
         }
-        const PixelLayout layout = c.deep ? PixelLayout::Argb16 : PixelLayout::Argb8;
-        World input(layout, 8, 4);
-        World output(layout, 8, 4);
+        World input(c.layout, 8, 4);
+        World output(c.layout, 8, 4);
         err = host.Render(input, output);
+        break;
+    }
     }
     EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM, err);
+    EXPECT_EQ(1u, host.Trace().Count("AcquireSuite", c.suite)) << "the refusal is what ended the command";
     EXPECT_TRUE(host.LastCommandProblems().empty());
+    const PF_OutData& out = host.OutData();
+    if (c.message != nullptr) {
+        EXPECT_EQ(PF_OutFlag_DISPLAY_ERROR_MESSAGE, out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+        EXPECT_STREQ(c.message, out.return_msg);
+    } else {
+        EXPECT_EQ(0, out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+        EXPECT_STREQ("", out.return_msg);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Suites, CommandRefusalTest,
-    ::testing::Values(CommandRefusalCase{"about_ansi", "PF ANSI Suite", 1, false},
-                      CommandRefusalCase{"update_param_utils", "PF Param Utils Suite", 3, false}),
-    [](const ::testing::TestParamInfo<CommandRefusalCase>& test_info) { return std::string(test_info.param.label); });
+    ::testing::Values(
+        CommandRefusalCase{"about_ansi", "PF ANSI Suite", 1, RefusedIn::About, HostApp::AfterEffects,
+                           PixelLayout::Argb8, false, nullptr},
+        CommandRefusalCase{"update_param_utils", "PF Param Utils Suite", 3, RefusedIn::UpdateParamsUI,
+                           HostApp::AfterEffects, PixelLayout::Argb8, false, nullptr},
+        CommandRefusalCase{"render_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render, HostApp::AfterEffects,
+                           PixelLayout::Argb8, false, nullptr},
+        CommandRefusalCase{"render_iterate16", "PF iterate16 Suite", 1, RefusedIn::Render, HostApp::AfterEffects,
+                           PixelLayout::Argb16, false, nullptr},
+        CommandRefusalCase{"render_copy_world_transform", "PF World Transform Suite", 1, RefusedIn::Render,
+                           HostApp::AfterEffects, PixelLayout::Argb8, true, nullptr},
+        CommandRefusalCase{"render_editor_pixel_format", "PF Pixel Format Suite", 1, RefusedIn::Render,
+                           HostApp::Premiere, PixelLayout::Bgra8, false, "Not able to acquire AEFX Suite."},
+        // The pixel format suite is already held when the iteration suite is refused.
+        CommandRefusalCase{"render_editor_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render, HostApp::Premiere,
+                           PixelLayout::Bgra8, false, nullptr}),
+    CaseName());
 
 // ---- The plain functions ---------------------------------------------------------------------
 

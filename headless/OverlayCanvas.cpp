@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 
 namespace corvelle {
 namespace {
@@ -129,6 +130,17 @@ OverlayCanvas::OverlayCanvas(int width, int height)
 
 void OverlayCanvas::PaintLayer(const World& picture, double left, double top, double scaleX,
                                double scaleY) {
+    // A singular or non-finite matrix would leave the context in an error state for good, and
+    // every later stroke on it would draw nothing; so it never reaches Cairo. The product is
+    // checked too: Cairo refuses a matrix whose determinant underflows to zero.
+    const bool scaleOk = scaleX > 0.0 && scaleY > 0.0 && std::isnormal(scaleX) && std::isnormal(scaleY) &&
+                         std::isnormal(scaleX * scaleY);
+    if (!scaleOk || !std::isfinite(left) || !std::isfinite(top)) {
+        std::ostringstream why;
+        why << "overlay layer: cannot place it at (" << left << ", " << top << ") scaled " << scaleX << " x "
+            << scaleY << "; the position must be finite and the scales positive normal numbers";
+        throw HostError(why.str());
+    }
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> layer(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.Width(), picture.Height()));
     if (cairo_surface_status(layer.get()) != CAIRO_STATUS_SUCCESS) {
@@ -147,16 +159,19 @@ void OverlayCanvas::PaintLayer(const World& picture, double left, double top, do
         }
     }
     cairo_surface_mark_dirty(layer.get());
+    // Ours until the function ends; the context takes its own reference while it paints.
+    std::unique_ptr<cairo_pattern_t, PatternDeleter> pattern(cairo_pattern_create_for_surface(layer.get()));
+    // Zoomed in, a person wants to see the layer's own pixels, not a blur of them.
+    const bool enlarged = scaleX >= 1.0 && scaleY >= 1.0;
+    cairo_pattern_set_filter(pattern.get(), enlarged ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
 
     cairo_t* cr = m_cr.get();
     cairo_save(cr);
     cairo_translate(cr, left, top);
     cairo_scale(cr, scaleX, scaleY);
-    cairo_set_source_surface(cr, layer.get(), 0.0, 0.0);
-    // Zoomed in, a person wants to see the layer's own pixels, not a blur of them.
-    const bool enlarged = scaleX >= 1.0 && scaleY >= 1.0;
-    cairo_pattern_set_filter(cairo_get_source(cr), enlarged ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+    cairo_set_source(cr, pattern.get());
     cairo_paint(cr);
+    // Gives back the context's references to the pattern and the layer.
     cairo_restore(cr);
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
         throw HostError("overlay layer: " + std::string(cairo_status_to_string(cairo_status(cr))));

@@ -54,7 +54,9 @@ public:
     int Height() const { return m_height; }
 
     /// Draws the rendered layer with its top-left corner at window position (left, top), each
-    /// of its pixels scaleX × scaleY window pixels, composited over what is there.
+    /// of its pixels scaleX × scaleY window pixels, composited over what is there. Throws
+    /// HostError, the window untouched, for a position that is not finite or a scale that is
+    /// not a positive normal number.
     void PaintLayer(const World& picture, double left, double top, double scaleX, double scaleY);
     /// Strokes `path` moved by (shiftX, shiftY); whole window coordinates fall on pixel centres,
     /// so a 1-pixel line at y = 10 covers row 10. False when Cairo reports an error.
@@ -73,6 +75,9 @@ private:
     };
     struct ContextDeleter {
         void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+    };
+    struct PatternDeleter {
+        void operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
     };
 
     int m_width;

@@ -3,6 +3,7 @@
 #include "OverlayCanvas.h"
 
 #include "CaseName.h"
+#include "ModuleLibrary.h"
 #include "World.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,45 @@ TEST(OverlayCanvasTest, FloatOutsideZeroToOneIsClampedAndNaNIsZero) {
     canvas.PaintLayer(layer, 0.0, 0.0, 1.0, 1.0);
     EXPECT_EQ(canvas.PixelAt(0, 0), 0xFFFF0000u);
 }
+
+struct PlacementCase {
+    const char* name;
+    double left, top, scaleX, scaleY;
+};
+
+class RefusedPlacementTest : public testing::TestWithParam<PlacementCase> {};
+
+// Cairo would keep the error of such a matrix for good; refused first, the canvas stays whole
+// and goes on drawing.
+TEST_P(RefusedPlacementTest, ThrowsAndLeavesTheCanvasWorking) {
+    const PlacementCase& c = GetParam();
+    World layer(PixelLayout::Argb8, 1, 1);
+    Put(layer, 0, 0, Colour8{255, 255, 0, 0});
+    OverlayCanvas canvas(4, 4);
+    const uint32_t background = canvas.PixelAt(0, 0);
+    EXPECT_THROW(canvas.PaintLayer(layer, c.left, c.top, c.scaleX, c.scaleY), HostError);
+    EXPECT_EQ(canvas.PixelAt(0, 0), background);
+    canvas.PaintLayer(layer, 0.0, 0.0, 1.0, 1.0);
+    EXPECT_EQ(canvas.PixelAt(0, 0), 0xFFFF0000u);
+    CanvasPath line;
+    line.MoveTo(0.0, 3.0);
+    line.LineTo(3.0, 3.0);
+    EXPECT_TRUE(canvas.Stroke(line, CanvasColor{1.0, 1.0, 1.0, 1.0}, 1.0));
+}
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Canvas, RefusedPlacementTest,
+    testing::Values(PlacementCase{"zero_x", 0, 0, 0.0, 1.0}, PlacementCase{"zero_y", 0, 0, 1.0, 0.0},
+                    PlacementCase{"negative", 0, 0, -1.0, 1.0}, PlacementCase{"infinite", 0, 0, kInfinity, 1.0},
+                    PlacementCase{"nan", 0, 0, 1.0, kNotANumber},
+                    PlacementCase{"denormal", 0, 0, std::numeric_limits<double>::denorm_min(), 1.0},
+                    PlacementCase{"product_underflows", 0, 0, 1e-200, 1e-200},
+                    PlacementCase{"nan_left", kNotANumber, 0, 1.0, 1.0},
+                    PlacementCase{"infinite_top", 0, -kInfinity, 1.0, 1.0}),
+    CaseName());
 
 TEST(OverlayCanvasTest, WritesAPngOfTheWindowSize) {
     OverlayCanvas canvas(7, 5);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <sstream>
 #include <string>
 
 namespace corvelle {
@@ -113,8 +114,10 @@ PF_Err FrameToSourceCallback(void* refcon, PF_ContextH context, PF_FixedPoint* p
 EventWindow::EventWindow(Host& host, const WindowOptions& options, A_long layerWidth,
                          A_long layerHeight)
     : m_host(host), m_options(options) {
-    if (!(options.zoom > 0.0) || !std::isfinite(options.zoom)) {
-        throw HostError("window zoom: " + std::to_string(options.zoom) + " is not a positive number");
+    if (!IsWindowZoom(options.zoom)) {
+        std::ostringstream why;
+        why << "window zoom: " << options.zoom << " is outside 1/64 to 64";
+        throw HostError(why.str());
     }
     const bool comp = options.kind == WindowKind::Comp;
     const double sourceWidth = static_cast<double>(layerWidth) + (comp ? options.layerPosX : 0.0);

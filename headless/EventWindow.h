@@ -16,7 +16,8 @@ class EventWindow {
 public:
     /// The window is just large enough to show the layer (layer window) or the composition,
     /// taken as layer size + layer position (composition window), at the zoom and offset given;
-    /// throws HostError when that is empty or larger than kMaxWindowSide.
+    /// throws HostError for a zoom IsWindowZoom refuses or a window that is empty or larger
+    /// than kMaxWindowSide.
     EventWindow(Host& host, const WindowOptions& options, A_long layerWidth, A_long layerHeight);
     EventWindow(const EventWindow&) = delete;
     EventWindow& operator=(const EventWindow&) = delete;

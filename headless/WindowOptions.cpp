@@ -12,8 +12,6 @@ namespace {
 
 // Windows stay far inside the 16.16 range of the event callbacks (±32767 pixels).
 constexpr double kMaxCoordinate = 1.0e4;
-constexpr double kMinZoom = 1.0 / 64.0;
-constexpr double kMaxZoom = 64.0;
 
 bool ParseNumber(const std::string& text, double& value) {
     if (text.empty()) {
@@ -43,6 +41,8 @@ void RefuseAsParseError(Parse&& parse) {
 }
 
 }  // namespace
+
+bool IsWindowZoom(double zoom) { return zoom >= kMinZoom && zoom <= kMaxZoom; }
 
 void ParseNumberPair(const std::string& text, const std::string& what, double& x, double& y) {
     const std::size_t comma = text.find(',');
@@ -82,7 +82,7 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            "--zoom",
            [&options](const std::string& text) {
                double zoom = 0.0;
-               if (!ParseNumber(text, zoom) || zoom < kMinZoom || zoom > kMaxZoom) {
+               if (!ParseNumber(text, zoom) || !IsWindowZoom(zoom)) {
                    throw CLI::ValidationError("--zoom", "expected a number from 1/64 to 64, got \"" + text + "\"");
                }
                options.zoom = zoom;

@@ -9,6 +9,13 @@ namespace corvelle {
 
 enum class WindowKind { Layer, Comp };
 
+/// The zooms a window can have, as the host's own windows offer them.
+constexpr double kMinZoom = 1.0 / 64.0;
+constexpr double kMaxZoom = 64.0;
+
+/// Whether `zoom` lies in kMinZoom..kMaxZoom (so it is finite, normal and positive; NaN is not).
+bool IsWindowZoom(double zoom);
+
 /// Where the layer sits in the window: window = layer × zoom + offset in a layer window, and
 /// window = (layer + layer position) × zoom + offset in a composition window.
 struct WindowOptions {

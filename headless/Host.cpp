@@ -69,6 +69,17 @@ const char* CommandName(PF_Cmd cmd) {
     }
 }
 
+// The selectors a host sends before an instance has parameters; every other one lends them.
+bool LendsParams(PF_Cmd cmd) {
+    switch (cmd) {
+    case PF_Cmd_ABOUT:
+    case PF_Cmd_GLOBAL_SETUP:
+    case PF_Cmd_GLOBAL_SETDOWN:
+    case PF_Cmd_PARAMS_SETUP: return false;
+    default: return true;
+    }
+}
+
 const char* LayoutName(PixelLayout layout) {
     switch (layout) {
     case PixelLayout::Argb8: return "8-bit ARGB";
@@ -228,19 +239,29 @@ PF_Err Host::ParamsSetup() {
         bool& flag;
         ~EndRegistering() { flag = false; }
     } endRegistering{m_impl->registering};
+    // A host drops an instance whose set-up failed in any way, thrown or returned: nothing may
+    // render or handle events with what it half registered.
+    struct DropUnlessKept {
+        Host& host;
+        bool kept = false;
+        ~DropUnlessKept() {
+            if (!kept) {
+                host.m_current.clear();
+                host.m_paramsSetupFailed = true;
+            }
+        }
+    } drop{*this};
+    m_paramsSetupFailed = false;
     const PF_Err err = Dispatch(PF_Cmd_PARAMS_SETUP, nullptr, nullptr, nullptr);
     if (err) {
-        // A host drops an instance whose set-up failed: nothing may render or handle events.
-        m_current.clear();
         return err;
     }
     // Every later command lends num_params records; the module must have registered them all.
     if (m_outData.num_params != static_cast<A_long>(m_current.size())) {
-        const std::size_t registered = m_current.size();
-        m_current.clear();
         throw HostError("Parameters setup: the module reports " + std::to_string(m_outData.num_params) +
-                        " parameters but registered " + std::to_string(registered) + " with the input layer");
+                        " parameters but registered " + std::to_string(m_current.size()) + " with the input layer");
     }
+    drop.kept = true;
     return err;
 }
 
@@ -301,6 +322,7 @@ PF_Err Host::Render(World& input, World& output) {
 }
 
 PF_Err Host::Event(PF_EventExtra& event) {
+    RefuseAfterFailedSetup(PF_Cmd_EVENT);
     std::vector<PF_ParamDef> copies = CommandCopies();
     const PF_Err err = DispatchWithCopies(PF_Cmd_EVENT, copies, nullptr, &event);
     bool supervisedChanged = false;
@@ -318,8 +340,20 @@ PF_Err Host::Event(PF_EventExtra& event) {
 }
 
 PF_Err Host::Command(PF_Cmd cmd, PF_LayerDef* output, void* extra) {
+    if (LendsParams(cmd)) {
+        RefuseAfterFailedSetup(cmd);
+    }
     std::vector<PF_ParamDef> copies = CommandCopies();
     return DispatchWithCopies(cmd, copies, output, extra);
+}
+
+void Host::RefuseAfterFailedSetup(PF_Cmd cmd) const {
+    // Before any set-up a stand-in module may still be sent what a test likes; after a failed
+    // one the instance is gone, and the module would be lent no parameter records at all.
+    if (m_paramsSetupFailed) {
+        throw HostError(std::string("cannot send ") + CommandName(cmd) + " " + std::to_string(cmd) +
+                        ": the effect's parameters failed to set up");
+    }
 }
 
 // ---- Parameters -----------------------------------------------------------------------

@@ -68,18 +68,20 @@ public:
     PF_Err GlobalSetup();
     /// PF_Cmd_PARAMS_SETUP; stores what add_param and register_ui receive, initialises the
     /// current values from the defaults (a point's default is a percentage of the layer size).
-    /// After a failure the instance has no values, so Render and Event throw; a num_params that
+    /// After a failure, returned or thrown, the instance has no values, so Render, Event,
+    /// UpdateParamsUI and any Command that lends parameters throw HostError; a num_params that
     /// disagrees with what was registered throws HostError.
     PF_Err ParamsSetup();
     /// PF_Cmd_UPDATE_PARAMS_UI with the current parameters.
     PF_Err UpdateParamsUI();
     /// PF_Cmd_RENDER: params[PARAM_INPUT] is `input`, the output world is `output`.
     PF_Err Render(World& input, World& output);
-    /// PF_Cmd_EVENT with copies of the current parameters; a value the module marks with
-    /// PF_ChangeFlag_CHANGED_VALUE becomes the parameter's new value (and a supervised one then
-    /// gets UpdateParamsUI).
+    /// PF_Cmd_EVENT with copies of the current parameters (HostError after a failed
+    /// ParamsSetup); a value the module marks with PF_ChangeFlag_CHANGED_VALUE becomes the
+    /// parameter's new value (and a supervised one then gets UpdateParamsUI).
     PF_Err Event(PF_EventExtra& event);
-    /// Any selector, with the current parameters, for dispatch tests.
+    /// Any selector, with the current parameters, for dispatch tests; after a failed
+    /// ParamsSetup only those sent without parameters (About, Global setup and setdown).
     PF_Err Command(PF_Cmd cmd, PF_LayerDef* output = nullptr, void* extra = nullptr);
 
     /// The output block as the last command left it (zeroed before each command).
@@ -163,6 +165,8 @@ private:
     PF_Err DispatchWithCopies(PF_Cmd cmd, std::vector<PF_ParamDef>& copies, PF_LayerDef* output,
                               void* extra);
     void CheckBalance(const char* command);
+    /// Throws HostError naming `cmd` when the last ParamsSetup failed.
+    void RefuseAfterFailedSetup(PF_Cmd cmd) const;
     std::vector<PF_ParamDef> CommandCopies() const;
 
     PF_EntryPointFunc m_entry;
@@ -184,6 +188,7 @@ private:
     std::vector<std::string> m_problems;
     std::vector<std::function<std::vector<std::string>()>> m_balanceChecks;
     std::optional<PF_Cmd> m_running;
+    bool m_paramsSetupFailed = false;
 };
 
 }  // namespace corvelle

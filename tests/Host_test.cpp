@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -558,6 +559,60 @@ TEST_F(HostTest, RegistrationOnlyDuringASoundSetUp) {
     // The UI update reads the parameter records, so it is refused too rather than sent none.
     EXPECT_THROW(host.UpdateParamsUI(), HostError);
 }
+
+struct FailedSetUpCase {
+    const char* label;
+    PF_Err returned;   // what Parameters setup returns after registering one checkbox
+    A_long declared;   // the num_params it reports
+    bool throws;       // an exception escapes the entry point instead
+};
+
+class FailedSetUpTest : public HostTest, public ::testing::WithParamInterface<FailedSetUpCase> {};
+
+// However the set-up fails, what it half registered is dropped and nothing that lends parameter
+// records reaches the module, which would otherwise be handed none; About and the global
+// selectors still go through, and a sound set-up brings the instance back.
+TEST_P(FailedSetUpTest, RefusesEverythingThatLendsParameters) {
+    const FailedSetUpCase& c = GetParam();
+    Host host(StandInEntry);
+    bool sound = false;
+    std::vector<PF_Cmd> sent;
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+        if (cmd != PF_Cmd_PARAMS_SETUP) {
+            sent.push_back(cmd);
+            return PF_Err_NONE;
+        }
+        const PF_Err err = RegisterAll(in_data, out_data, {CheckboxDef(0, "x")});
+        if (sound) return err;
+        out_data->num_params = c.declared;
+        if (c.throws) throw std::runtime_error("set-up");
+        return c.returned;
+    };
+    if (c.returned != PF_Err_NONE) {
+        EXPECT_EQ(c.returned, host.ParamsSetup());
+    } else {
+        EXPECT_THROW(host.ParamsSetup(), HostError);
+    }
+    EXPECT_EQ(0u, host.ParamCount());
+    PF_EventExtra event{};
+    EXPECT_THROW(host.Event(event), HostError);
+    EXPECT_THROW(host.Command(PF_Cmd_USER_CHANGED_PARAM), HostError);
+    EXPECT_THROW(host.Command(PF_Cmd_SMART_RENDER), HostError);
+    EXPECT_EQ(PF_Err_NONE, host.Command(PF_Cmd_GLOBAL_SETDOWN));
+    EXPECT_EQ(PF_Err_NONE, host.About());
+    EXPECT_EQ((std::vector<PF_Cmd>{PF_Cmd_GLOBAL_SETDOWN, PF_Cmd_ABOUT}), sent);
+
+    sound = true;
+    ASSERT_EQ(PF_Err_NONE, host.ParamsSetup());
+    EXPECT_EQ(PF_Err_NONE, host.Event(event));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SetUp, FailedSetUpTest,
+    ::testing::Values(FailedSetUpCase{"returns_an_error", PF_Err_OUT_OF_MEMORY, 2, false},
+                      FailedSetUpCase{"miscounts", PF_Err_NONE, 5, false},
+                      FailedSetUpCase{"throws", PF_Err_NONE, 2, true}),
+    [](const ::testing::TestParamInfo<FailedSetUpCase>& test_info) { return std::string(test_info.param.label); });
 
 struct AddParamCase {
     const char* label;

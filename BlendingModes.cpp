@@ -7,9 +7,8 @@
 static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
 
 float BlendSimple_f(float base, float blend, float strength, A_long code) {
-    return VisitBlendOperation(code, [&](auto op) {
-        return BlendOperation<decltype(op)::value>(base, blend, strength);
-    });
+    return VisitBlendOperation(
+        code, [&](auto op) { return BlendOperation<decltype(op)::value>(base, blend, strength); });
 }
 
 PF_PixelFloat_HSB RGB2HSB(float red, float green, float blue) {
@@ -54,12 +53,36 @@ PF_PixelFloat HSB2RGB(const PF_PixelFloat_HSB* hsb) {
     const float t = (1.0f - (s * (1.0f - f))) * V;
 
     switch (i) {
-    case 0: rgb.red = V; rgb.green = t; rgb.blue = p; break;
-    case 1: rgb.red = q; rgb.green = V; rgb.blue = p; break;
-    case 2: rgb.red = p; rgb.green = V; rgb.blue = t; break;
-    case 3: rgb.red = p; rgb.green = q; rgb.blue = V; break;
-    case 4: rgb.red = t; rgb.green = p; rgb.blue = V; break;
-    default: rgb.red = V; rgb.green = p; rgb.blue = q; break;
+    case 0:
+        rgb.red = V;
+        rgb.green = t;
+        rgb.blue = p;
+        break;
+    case 1:
+        rgb.red = q;
+        rgb.green = V;
+        rgb.blue = p;
+        break;
+    case 2:
+        rgb.red = p;
+        rgb.green = V;
+        rgb.blue = t;
+        break;
+    case 3:
+        rgb.red = p;
+        rgb.green = q;
+        rgb.blue = V;
+        break;
+    case 4:
+        rgb.red = t;
+        rgb.green = p;
+        rgb.blue = V;
+        break;
+    default:
+        rgb.red = V;
+        rgb.green = p;
+        rgb.blue = q;
+        break;
     }
     return rgb;
 }

@@ -85,8 +85,7 @@ inline __attribute__((always_inline)) float BlendOperation(float A, float B, flo
         if (B > 0.5f) {   // double
             const float one_minus_a = 1.0f - A;
             return (float)((double)K +
-                           ((double)o *
-                            (1.0 - ((double)one_minus_a * ((((double)B - 0.5) * -2.0) + 1.0)))));
+                           ((double)o * (1.0 - ((double)one_minus_a * ((((double)B - 0.5) * -2.0) + 1.0)))));
         }
         return K + ((2.0f * (o * A)) * B);
     } else if constexpr (Code == BLEND_DARKEN) {   // channel by channel, Darker color too

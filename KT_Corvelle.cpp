@@ -28,13 +28,11 @@ constexpr int MINOR_VERSION = 3;
 constexpr int BUG_VERSION = 0;
 constexpr int STAGE_VERSION = PF_Stage_DEVELOP;
 constexpr int BUILD_VERSION = 1;
-static_assert(PF_VERSION(MAJOR_VERSION, MINOR_VERSION, BUG_VERSION, STAGE_VERSION, BUILD_VERSION) ==
-                  0x98001,
+static_assert(PF_VERSION(MAJOR_VERSION, MINOR_VERSION, BUG_VERSION, STAGE_VERSION, BUILD_VERSION) == 0x98001,
               "the registration resource carries the same version");
 
 constexpr PF_OutFlags GLOBAL_OUT_FLAGS = PF_OutFlag_PIX_INDEPENDENT | PF_OutFlag_CUSTOM_UI |
-                                         PF_OutFlag_DEEP_COLOR_AWARE |
-                                         PF_OutFlag_SEND_UPDATE_PARAMS_UI;
+                                         PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;
 static_assert(GLOBAL_OUT_FLAGS == 0x6008400, "the registration resource carries the same flags");
 
 constexpr A_long SLIDER_MIN = 0;
@@ -77,8 +75,8 @@ public:
     PixelFormatSuiteScope(PF_InData* in_data, PF_OutData* out_data)
         : m_in_data(in_data), m_out_data(out_data) {
         void* suite = nullptr;
-        m_acquire_err = AEFX_AcquireSuite(in_data, out_data, kPFPixelFormatSuite,
-                                          kPFPixelFormatSuiteVersion1, nullptr, &suite);
+        m_acquire_err = AEFX_AcquireSuite(in_data, out_data, kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1,
+                                          nullptr, &suite);
         m_suite = static_cast<const PF_PixelFormatSuite1*>(suite);
     }
     ~PixelFormatSuiteScope() { (void)Release(); }
@@ -95,8 +93,8 @@ public:
             return PF_Err_NONE;
         }
         m_suite = nullptr;
-        return AEFX_ReleaseSuite(m_in_data, m_out_data, kPFPixelFormatSuite,
-                                 kPFPixelFormatSuiteVersion1, nullptr);
+        return AEFX_ReleaseSuite(m_in_data, m_out_data, kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1,
+                                 nullptr);
     }
 
 private:
@@ -108,9 +106,8 @@ private:
 
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     AEGP_SuiteHandler suites(in_data->pica_basicP);
-    suites.ANSICallbacksSuite1()->sprintf(out_data->return_msg, "%s v%d.%d\r%s",
-                                          GetStringPtr(StrID_Name), MAJOR_VERSION, MINOR_VERSION,
-                                          GetStringPtr(StrID_Description));
+    suites.ANSICallbacksSuite1()->sprintf(out_data->return_msg, "%s v%d.%d\r%s", GetStringPtr(StrID_Name),
+                                          MAJOR_VERSION, MINOR_VERSION, GetStringPtr(StrID_Description));
     return PF_Err_NONE;
 }
 
@@ -333,9 +330,8 @@ PF_Err UpdateParameterUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* 
     }
 
     // Premiere redraws the effect controls only when asked to.
-    out_data->out_flags |= IsPremiere(in_data)
-                               ? (PF_OutFlag_FORCE_RERENDER | PF_OutFlag_REFRESH_UI)
-                               : PF_OutFlag_FORCE_RERENDER;
+    out_data->out_flags |=
+        IsPremiere(in_data) ? (PF_OutFlag_FORCE_RERENDER | PF_OutFlag_REFRESH_UI) : PF_OutFlag_FORCE_RERENDER;
     return err;
 }
 
@@ -354,13 +350,12 @@ constexpr A_long FALLOFF_EXPONENTIAL = 6;
 // Popup value (1-based, index 0 unused) to internal operation; 24 and 25 are not offered
 // by the popup but saved projects may still carry them.
 constexpr A_long BLEND_OP_FOR_POPUP[] = {
-    BLEND_MULTIPLY,      BLEND_NORMAL,       BLEND_ADD,          BLEND_MULTIPLY,
-    BLEND_SCREEN,        BLEND_OVERLAY,      BLEND_SOFT_LIGHT,   BLEND_HARD_LIGHT,
-    BLEND_DARKEN,        BLEND_LIGHTEN,      BLEND_DIFFERENCE,   BLEND_HUE,
-    BLEND_SATURATION,    BLEND_COLOR,        BLEND_LUMINOSITY,   BLEND_COLOR_DODGE,
-    BLEND_LINEAR_DODGE,  BLEND_COLOR_BURN,   BLEND_LINEAR_BURN,  BLEND_LINEAR_LIGHT,
-    BLEND_VIVID_LIGHT,   BLEND_PIN_LIGHT,    BLEND_LIGHTER_COLOR, BLEND_DARKER_COLOR,
-    BLEND_SUBTRACT,      BLEND_DIVIDE};
+    BLEND_MULTIPLY,    BLEND_NORMAL,       BLEND_ADD,           BLEND_MULTIPLY,     BLEND_SCREEN,
+    BLEND_OVERLAY,     BLEND_SOFT_LIGHT,   BLEND_HARD_LIGHT,    BLEND_DARKEN,       BLEND_LIGHTEN,
+    BLEND_DIFFERENCE,  BLEND_HUE,          BLEND_SATURATION,    BLEND_COLOR,        BLEND_LUMINOSITY,
+    BLEND_COLOR_DODGE, BLEND_LINEAR_DODGE, BLEND_COLOR_BURN,    BLEND_LINEAR_BURN,  BLEND_LINEAR_LIGHT,
+    BLEND_VIVID_LIGHT, BLEND_PIN_LIGHT,    BLEND_LIGHTER_COLOR, BLEND_DARKER_COLOR, BLEND_SUBTRACT,
+    BLEND_DIVIDE};
 constexpr A_long BLEND_POPUP_MAX = 25;
 static_assert(sizeof(BLEND_OP_FOR_POPUP) / sizeof(BLEND_OP_FOR_POPUP[0]) == BLEND_POPUP_MAX + 1,
               "one entry per popup value");
@@ -485,7 +480,9 @@ struct RenderContext {
 };
 
 // Byte to float divides by 255 in float, so every byte survives the round trip back.
-float Float8(A_u_char channel) { return (float)channel / 255.0f; }
+float Float8(A_u_char channel) {
+    return (float)channel / 255.0f;
+}
 
 void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderContext* context) {
     SetupRenderInfo(in_data, params, &context->info);
@@ -662,9 +659,7 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
     case BLEND_HUE:
     case BLEND_SATURATION:
     case BLEND_COLOR:
-    case BLEND_LUMINOSITY:
-        BlendHSB(context, m * info->opacity, in, out);
-        return;
+    case BLEND_LUMINOSITY: BlendHSB(context, m * info->opacity, in, out); return;
     default: {
         const float w = m * info->opacity;
         // One dispatch a pixel, and each operation inlined for all three channels.
@@ -680,8 +675,8 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
     }
 }
 
-CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y,
-                                 const PF_PixelFloat* in, PF_PixelFloat* out) {
+CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y, const PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
     ApplyMask(context, MaskAt(&context->info, x, y), in, out);
 }
 
@@ -696,7 +691,9 @@ CORVELLE_INLINE A_u_char Byte8(float value) {
 }
 
 // 16-bit channels run from 0 to 32768; the power-of-two scale is exact both ways.
-CORVELLE_INLINE float Float16(A_u_short channel) { return (float)channel * (1.0f / 32768.0f); }
+CORVELLE_INLINE float Float16(A_u_short channel) {
+    return (float)channel * (1.0f / 32768.0f);
+}
 
 CORVELLE_INLINE A_u_short Word16(float value) {
     const float scaled = value * 32768.0f;
@@ -773,8 +770,7 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
 
 PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
-    const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green),
-                               Float16(in->blue)};
+    const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green), Float16(in->blue)};
     PF_PixelFloat dst;
     Blend_Float(context, x, y, &src, &dst);
     out->alpha = Word16(dst.alpha);
@@ -854,8 +850,7 @@ PF_Err CopyInput(PF_InData* in_data, AEGP_SuiteHandler& suites, PF_EffectWorld* 
 }
 
 PF_Err RenderPremiere(PF_InData* in_data, PF_OutData* out_data, AEGP_SuiteHandler& suites,
-                      RenderContext* context, PF_EffectWorld* input, PF_EffectWorld* output,
-                      A_long rows) {
+                      RenderContext* context, PF_EffectWorld* input, PF_EffectWorld* output, A_long rows) {
     PixelFormatSuiteScope pixel_formats(in_data, out_data);
     if (!pixel_formats.Suite()) {
         return pixel_formats.AcquireError();
@@ -868,8 +863,8 @@ PF_Err RenderPremiere(PF_InData* in_data, PF_OutData* out_data, AEGP_SuiteHandle
     if (format == PrPixelFormat_BGRA_4444_32f) {
         RenderFloatBGRA(context, input, output, rows);
     } else if (format == PrPixelFormat_BGRA_4444_8u) {
-        err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context,
-                                               Blend_BGRA_4444_8u, output);
+        err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context, Blend_BGRA_4444_8u,
+                                               output);
     } else {
         err = PF_Err_UNRECOGNIZED_PARAM_TYPE;
     }
@@ -895,11 +890,10 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
         return suites.Iterate16Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_16,
                                                  output);
     }
-    return suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_8,
-                                            output);
+    return suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_8, output);
 }
 
-}  // namespace
+}   // namespace
 
 PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                       PF_LayerDef* output, void* extra) {

@@ -35,4 +35,6 @@ const TableString g_strs[StrID_NUMTYPES] = {
     {StrID_FillWith_Choices, "Color|Transparent"},
 };
 
-const char* GetStringPtr(int strNum) { return g_strs[strNum].str; }
+const char* GetStringPtr(int strNum) {
+    return g_strs[strNum].str;
+}

@@ -33,7 +33,9 @@ const DRAWBOT_ColorRGBA kFigureColour = {0.9f, 0.9f, 0.0f, 1.0f};
 class DrawbotSuitesScope {
 public:
     DrawbotSuitesScope(PF_InData* in_data, PF_OutData* out_data)
-        : m_inData(in_data), m_outData(out_data), m_suites{},
+        : m_inData(in_data),
+          m_outData(out_data),
+          m_suites{},
           m_err(AEFX_AcquireDrawbotSuites(in_data, out_data, &m_suites)) {}
     ~DrawbotSuitesScope() {
         if (!m_err) {
@@ -75,7 +77,9 @@ bool IsOverlayWindow(const PF_EventExtra* event) {
     return static_cast<A_u_long>(EventWindowType(event)) <= PF_Window_LAYER;
 }
 
-PF_Point ShiftToPixels(PF_FixedPoint point) { return PF_Point{point.x >> 16, point.y >> 16}; }
+PF_Point ShiftToPixels(PF_FixedPoint point) {
+    return PF_Point{point.x >> 16, point.y >> 16};
+}
 
 PF_Fixed Midpoint(PF_Fixed a, PF_Fixed b) {
     return static_cast<PF_Fixed>((static_cast<int64_t>(a) + b) / 2);
@@ -100,9 +104,8 @@ PF_RectPoints CornerSquare(PF_Point corner) {
 }
 
 DRAWBOT_PointF32 PixelMidpoint(PF_Point p, PF_Point q) {
-    return DRAWBOT_PointF32{
-        static_cast<float>((static_cast<double>(p.h) + static_cast<double>(q.h)) * 0.5),
-        static_cast<float>((static_cast<double>(p.v) + static_cast<double>(q.v)) * 0.5)};
+    return DRAWBOT_PointF32{static_cast<float>((static_cast<double>(p.h) + static_cast<double>(q.h)) * 0.5),
+                            static_cast<float>((static_cast<double>(p.v) + static_cast<double>(q.v)) * 0.5)};
 }
 
 DRAWBOT_PointF32 FixedToWindowPoint(PF_FixedPoint point) {
@@ -140,8 +143,8 @@ PF_Err DrawRectangle(PF_InData* in_data, const PF_RectPoints* corners, DRAWBOT_D
 
     if (!IsPremiere(in_data)) {
         if (!err) {
-            err = cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path.Get(),
-                                                                          kDrawShadow);
+            err =
+                cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path.Get(), kDrawShadow);
         }
     } else if (!err) {
         DRAWBOT_SurfaceRef surface = nullptr;
@@ -229,7 +232,9 @@ PF_Err DrawEllipse(PF_InData* in_data, PF_ParamDef* params[], PF_EventExtra* eve
     return err;
 }
 
-void SetChanged(PF_ParamDef* param) { param->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE; }
+void SetChanged(PF_ParamDef* param) {
+    param->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE;
+}
 
 // Width and height from a corner's doubled offset, turned back by `a` into the frame's axes.
 void DragCorner(PF_ParamDef* params[], int64_t doubled_dx, int64_t doubled_dy, float a, float par) {
@@ -238,8 +243,7 @@ void DragCorner(PF_ParamDef* params[], int64_t doubled_dx, int64_t doubled_dy, f
     dx = dx * par;
     const double cos_a = std::cos(static_cast<double>(a));
     const double sin_a = std::sin(static_cast<double>(a));
-    params[PARAM_WIDTH]->u.fs_d.value =
-        (static_cast<double>(dx) * cos_a) - (static_cast<double>(dy) * sin_a);
+    params[PARAM_WIDTH]->u.fs_d.value = (static_cast<double>(dx) * cos_a) - (static_cast<double>(dy) * sin_a);
     params[PARAM_HEIGHT]->u.fs_d.value =
         (static_cast<double>(dx) * sin_a) + (static_cast<double>(dy) * cos_a);
     SetChanged(params[PARAM_WIDTH]);
@@ -289,7 +293,7 @@ int64_t AxisDistance(const PF_ANSICallbacksSuite1* ansi, A_long a, A_long b) {
     return std::llabs(static_cast<long long>(a) - b);
 }
 
-}  // namespace
+}   // namespace
 
 void FixedFrameFromParams(PF_InData* in_data, PF_ParamDef* params[], PF_FixedRect* shape_frame,
                           PF_FixedRect* feather_frame) {
@@ -370,33 +374,32 @@ void HandleLayoutFromParams(PF_InData* in_data, PF_ParamDef* params[], PF_EventE
 
     // The opacity marker keeps its distance in window pixels, whatever the zoom.
     const PF_Fixed opacity = params[PARAM_OPACITY]->u.fd.value;
-    handles[HANDLE_OPACITY] = ShiftToPixels(PF_FixedPoint{
-        ClampLong(static_cast<int64_t>(c.x) - kOpacityTrackLeft),
-        ClampLong((static_cast<int64_t>(c.y) + kOpacityHalfTrack) - opacity)});
+    handles[HANDLE_OPACITY] =
+        ShiftToPixels(PF_FixedPoint{ClampLong(static_cast<int64_t>(c.x) - kOpacityTrackLeft),
+                                    ClampLong((static_cast<int64_t>(c.y) + kOpacityHalfTrack) - opacity)});
 
     // The knob sits a fifth of the layer height from the origin, in layer pixels.
     const double reach = static_cast<double>(in_data->height) / 5.0;
     const float par = PixelAspect(in_data);
     const float knob_dx = static_cast<float>(fix(std::sin(static_cast<double>(theta)) * reach)) / par;
     layout->knob.x = TruncLong(static_cast<double>(static_cast<float>(origin.x) + knob_dx));
-    layout->knob.y = ClampLong(static_cast<int64_t>(origin.y) -
-                               fix(std::cos(static_cast<double>(theta)) * reach));
+    layout->knob.y =
+        ClampLong(static_cast<int64_t>(origin.y) - fix(std::cos(static_cast<double>(theta)) * reach));
     Source2FramePoint(in_data, event, &layout->knob);
     handles[HANDLE_ROTATION] = ShiftToPixels(layout->knob);
 
     const PF_FixedRectPoints& f = layout->feather;
     handles[HANDLE_FEATHER_LEFT] = ShiftToPixels(
         PF_FixedPoint{Midpoint(f.top_left.x, f.bottom_left.x), Midpoint(f.top_left.y, f.bottom_left.y)});
-    handles[HANDLE_FEATHER_RIGHT] = ShiftToPixels(PF_FixedPoint{
-        Midpoint(f.top_right.x, f.bottom_right.x), Midpoint(f.top_right.y, f.bottom_right.y)});
+    handles[HANDLE_FEATHER_RIGHT] = ShiftToPixels(
+        PF_FixedPoint{Midpoint(f.top_right.x, f.bottom_right.x), Midpoint(f.top_right.y, f.bottom_right.y)});
     handles[HANDLE_FEATHER_TOP] = ShiftToPixels(
         PF_FixedPoint{Midpoint(f.top_left.x, f.top_right.x), Midpoint(f.top_left.y, f.top_right.y)});
     handles[HANDLE_FEATHER_BOTTOM] = ShiftToPixels(PF_FixedPoint{
         Midpoint(f.bottom_left.x, f.bottom_right.x), Midpoint(f.bottom_left.y, f.bottom_right.y)});
 }
 
-void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                 PF_EventExtra* event) {
+void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_EventExtra* event) {
     // Owners in acquisition order, so every way out drops the pen and the path first, then
     // the drawing suites, then this cache.
     AEGP_SuiteHandler suites(in_data->pica_basicP);
@@ -459,11 +462,10 @@ void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]
     };
     const auto renew = [&]() { path.New(drawing->supplier_suiteP, supplier); };
 
-    const DRAWBOT_PointF32 feather_handles[4] = {
-        PixelMidpoint(feather.top_left, feather.top_right),
-        PixelMidpoint(feather.bottom_left, feather.bottom_right),
-        PixelMidpoint(feather.top_left, feather.bottom_left),
-        PixelMidpoint(feather.top_right, feather.bottom_right)};
+    const DRAWBOT_PointF32 feather_handles[4] = {PixelMidpoint(feather.top_left, feather.top_right),
+                                                 PixelMidpoint(feather.bottom_left, feather.bottom_right),
+                                                 PixelMidpoint(feather.top_left, feather.bottom_left),
+                                                 PixelMidpoint(feather.top_right, feather.bottom_right)};
     for (const DRAWBOT_PointF32& centre : feather_handles) {
         if (!err) {
             err = paths->AddArc(path.Get(), &centre, kFeatherRadius, kArcStart, kArcSweep);
@@ -505,8 +507,10 @@ void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]
     const A_long marker_right = TruncLong(static_cast<double>(track_x + 6.0f));
     const A_long marker_top = TruncLong(static_cast<double>(marker_y - 2.0f));
     const A_long marker_bottom = TruncLong(static_cast<double>(marker_y + 2.0f));
-    const PF_RectPoints marker = {{marker_left, marker_top}, {marker_right, marker_top},
-                                  {marker_left, marker_bottom}, {marker_right, marker_bottom}};
+    const PF_RectPoints marker = {{marker_left, marker_top},
+                                  {marker_right, marker_top},
+                                  {marker_left, marker_bottom},
+                                  {marker_right, marker_bottom}};
     if (!err) {
         // The last figure: its status would stop nothing.
         (void)DrawRectangle(in_data, &marker, drawing_ref, drawing);
@@ -572,18 +576,10 @@ bool DoDragHandles(PF_InData* in_data, PF_ParamDef* params[], FrameToLayerFunc m
     const int64_t down = static_cast<int64_t>(mouse.y) - c.y;
 
     switch (click.continue_refcon[0]) {
-    case HANDLE_TOP_LEFT:
-        DragCorner(params, -2 * right, -2 * down, -theta, par);
-        break;
-    case HANDLE_TOP_RIGHT:
-        DragCorner(params, 2 * right, -2 * down, theta, par);
-        break;
-    case HANDLE_BOTTOM_LEFT:
-        DragCorner(params, -2 * right, 2 * down, theta, par);
-        break;
-    case HANDLE_BOTTOM_RIGHT:
-        DragCorner(params, 2 * right, 2 * down, -theta, par);
-        break;
+    case HANDLE_TOP_LEFT: DragCorner(params, -2 * right, -2 * down, -theta, par); break;
+    case HANDLE_TOP_RIGHT: DragCorner(params, 2 * right, -2 * down, theta, par); break;
+    case HANDLE_BOTTOM_LEFT: DragCorner(params, -2 * right, 2 * down, theta, par); break;
+    case HANDLE_BOTTOM_RIGHT: DragCorner(params, 2 * right, 2 * down, -theta, par); break;
     case HANDLE_ROTATION:
         params[PARAM_ANGLE]->u.ad.value = fix(static_cast<double>(KnobAngle(right, down)));
         SetChanged(params[PARAM_ANGLE]);
@@ -596,26 +592,21 @@ bool DoDragHandles(PF_InData* in_data, PF_ParamDef* params[], FrameToLayerFunc m
     case HANDLE_FEATHER_RIGHT:
         SetFeather(params, (w * 0.5) + (static_cast<double>(par) * unfix(-right)));
         break;
-    case HANDLE_FEATHER_TOP:
-        DragVerticalFeather(params, unfix(down));
-        break;
-    case HANDLE_FEATHER_BOTTOM:
-        DragVerticalFeather(params, unfix(-down));
-        break;
+    case HANDLE_FEATHER_TOP: DragVerticalFeather(params, unfix(down)); break;
+    case HANDLE_FEATHER_BOTTOM: DragVerticalFeather(params, unfix(-down)); break;
     case HANDLE_OPACITY: {
         // One window pixel is one percent, whatever the zoom.
         PF_FixedPoint centre_window = c;
         PF_FixedPoint mouse_window = mouse;
         Source2FramePoint(in_data, event, &centre_window);
         Source2FramePoint(in_data, event, &mouse_window);
-        params[PARAM_OPACITY]->u.fd.value = ClampLong(
-            static_cast<int64_t>(kOpacityHalfTrack) +
-            (static_cast<int64_t>(centre_window.y) - mouse_window.y));
+        params[PARAM_OPACITY]->u.fd.value =
+            ClampLong(static_cast<int64_t>(kOpacityHalfTrack) +
+                      (static_cast<int64_t>(centre_window.y) - mouse_window.y));
         SetChanged(params[PARAM_OPACITY]);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 
     click.send_drag = 1;
@@ -626,8 +617,7 @@ bool DoDragHandles(PF_InData* in_data, PF_ParamDef* params[], FrameToLayerFunc m
     return true;
 }
 
-PF_Err DoClick(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*,
-               PF_EventExtra* event) {
+PF_Err DoClick(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*, PF_EventExtra* event) {
     if (!IsOverlayWindow(event)) {
         return PF_Err_NONE;
     }
@@ -637,18 +627,12 @@ PF_Err DoClick(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerD
     return PF_Err_NONE;
 }
 
-PF_Err DoDrag(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*,
-              PF_EventExtra* event) {
+PF_Err DoDrag(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDef*, PF_EventExtra* event) {
     FrameToLayerFunc mapping = nullptr;
     switch (EventWindowType(event)) {
-    case PF_Window_COMP:
-        mapping = CompFrame2Layer;
-        break;
-    case PF_Window_LAYER:
-        mapping = LayerFrame2Layer;
-        break;
-    default:
-        return PF_Err_NONE;
+    case PF_Window_COMP: mapping = CompFrame2Layer; break;
+    case PF_Window_LAYER: mapping = LayerFrame2Layer; break;
+    default: return PF_Err_NONE;
     }
     const A_intptr_t grabbed = event->u.do_click.continue_refcon[0];
     if (grabbed < HANDLE_TOP_LEFT || grabbed > HANDLE_COUNT) {
@@ -659,16 +643,14 @@ PF_Err DoDrag(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], PF_LayerDe
     return PF_Err_NONE;
 }
 
-PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                   PF_LayerDef* output, PF_EventExtra* event) {
+PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                   PF_EventExtra* event) {
     if (!event || !params) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     PF_Err err = PF_Err_NONE;
     switch (event->e_type) {
-    case PF_Event_DRAW:
-        err = DrawEvent(in_data, out_data, params, output, event);
-        break;
+    case PF_Event_DRAW: err = DrawEvent(in_data, out_data, params, output, event); break;
     case PF_Event_DO_CLICK:
         if (event->u.do_click.send_drag) {
             // A click while a drag is under way continues that drag.
@@ -678,11 +660,8 @@ PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params
             err = DoClick(in_data, out_data, params, output, event);
         }
         break;
-    case PF_Event_DRAG:
-        err = DoDrag(in_data, out_data, params, output, event);
-        break;
-    default:
-        break;
+    case PF_Event_DRAG: err = DoDrag(in_data, out_data, params, output, event); break;
+    default: break;
     }
     return err;
 }

@@ -49,24 +49,22 @@ void HandleLayoutFromParams(PF_InData* in_data, PF_ParamDef* params[], PF_EventE
                             HandleLayout* layout);
 
 /// Draws the controls over a composition or layer window and marks the event handled.
-PF_Err DrawEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                 PF_LayerDef* output, PF_EventExtra* event);
-/// Draws the outline, the frame and the handles; a failing step stops the later figures.
-void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+PF_Err DrawEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
                  PF_EventExtra* event);
+/// Draws the outline, the frame and the handles; a failing step stops the later figures.
+void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_EventExtra* event);
 
 /// A click: grabs the handle within reach, if any.
-PF_Err DoClick(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-               PF_LayerDef* output, PF_EventExtra* event);
+PF_Err DoClick(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+               PF_EventExtra* event);
 /// A drag: rewrites the grabbed handle's parameters from the mouse position.
-PF_Err DoDrag(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-              PF_LayerDef* output, PF_EventExtra* event);
+PF_Err DoDrag(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+              PF_EventExtra* event);
 /// Hit-tests the ten handles; on a hit starts the drag in the event record and returns true.
 bool DoClickHandles(PF_InData* in_data, PF_ParamDef* params[], PF_EventExtra* event);
 /// Writes the grabbed handle's new parameter values and ends the drag on the last event.
-bool DoDragHandles(PF_InData* in_data, PF_ParamDef* params[], FrameToLayerFunc mapping,
-                   PF_EventExtra* event);
+bool DoDragHandles(PF_InData* in_data, PF_ParamDef* params[], FrameToLayerFunc mapping, PF_EventExtra* event);
 
 /// Sends draw events to DrawEvent, clicks to DoClick and drags to DoDrag.
-PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                   PF_LayerDef* output, PF_EventExtra* event);
+PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                   PF_EventExtra* event);

@@ -12,12 +12,12 @@ struct DRAWBOT_Suites {
 };
 
 /// Acquires one suite; on failure sets the error flag, fills return_msg and returns 516.
-PF_Err AEFX_AcquireSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                         int32 version, const char* error_text, void** suite);
+PF_Err AEFX_AcquireSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32 version,
+                         const char* error_text, void** suite);
 
 /// Releases one suite; fails with 516 and a message only when there is no basic suite.
-PF_Err AEFX_ReleaseSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
-                         int32 version, const char* error_text);
+PF_Err AEFX_ReleaseSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32 version,
+                         const char* error_text);
 
 /// Acquires the four drawing suites in order and stops at the first failure.
 PF_Err AEFX_AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DRAWBOT_Suites* suites);

@@ -18,7 +18,9 @@ AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basic)
     }
 }
 
-AEGP_SuiteHandler::~AEGP_SuiteHandler() { ReleaseAllSuites(); }
+AEGP_SuiteHandler::~AEGP_SuiteHandler() {
+    ReleaseAllSuites();
+}
 
 const void* AEGP_SuiteHandler::Fetch(SlotIndex index) {
     Slot& slot = m_slots[index];

@@ -71,7 +71,8 @@ double CopySeconds(const World& from, World& to) {
         const auto start = std::chrono::steady_clock::now();
         std::memcpy(to.Row(0), from.Row(0), bytes);
         benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
 }
@@ -104,7 +105,8 @@ void BM_Render(benchmark::State& state, Format format, Case c, unsigned threads)
         }
         benchmark::DoNotOptimize(output.Row(0));
     }
-    const double perFrame = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const double perFrame =
+        seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kPixels));
     state.counters["ns_per_px"] = perFrame * 1e9 / kPixels;
     state.counters["x_copy"] = perFrame / CopySeconds(input, output);
@@ -123,7 +125,9 @@ void BM_Copy(benchmark::State& state, Format format) {
 }
 
 /// Best of the repetitions: on a shared machine the fastest trial is the least disturbed one.
-double Best(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
+double Best(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+}
 
 /// Registers every format × case × thread count; wall time, since rows run on host threads.
 const bool kRegistered = [] {
@@ -146,5 +150,5 @@ const bool kRegistered = [] {
     return true;
 }();
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

@@ -70,8 +70,9 @@ int32_t PickInt(FuzzedDataProvider& in, int32_t lo, int32_t hi) {
 PF_Fixed PickFixed(FuzzedDataProvider& in, int32_t loWhole, int32_t hiWhole) {
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
     case 0: return in.ConsumeIntegral<int32_t>();
-    case 1: return in.PickValueInArray({std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-                                        int32_t{-1}, int32_t{0}, int32_t{1}, int32_t{0x8000}});
+    case 1:
+        return in.PickValueInArray({std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                                    int32_t{-1}, int32_t{0}, int32_t{1}, int32_t{0x8000}});
     case 2: return in.ConsumeIntegralInRange<int32_t>(loWhole, hiWhole) * 65536;
     default: return in.ConsumeIntegralInRange<int32_t>(loWhole * 65536, hiWhole * 65536);
     }
@@ -80,17 +81,20 @@ PF_Fixed PickFixed(FuzzedDataProvider& in, int32_t loWhole, int32_t hiWhole) {
 double PickDouble(FuzzedDataProvider& in, double lo, double hi) {
     switch (in.ConsumeIntegralInRange<int>(0, 5)) {
     case 0:
-        return in.PickValueInArray({std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                                    -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max(),
-                                    -std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
-                                    std::numeric_limits<double>::min(), -0.0, 0.0, 0.5, 1.0, 1e10, -1e10, 3e9});
+        return in.PickValueInArray(
+            {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+             -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max(),
+             -std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
+             std::numeric_limits<double>::min(), -0.0, 0.0, 0.5, 1.0, 1e10, -1e10, 3e9});
     case 1: {
         const uint64_t bits = in.ConsumeIntegral<uint64_t>();
         double value = 0.0;
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    case 2: return static_cast<double>(in.ConsumeIntegralInRange<int32_t>(static_cast<int32_t>(lo), static_cast<int32_t>(hi)));
+    case 2:
+        return static_cast<double>(
+            in.ConsumeIntegralInRange<int32_t>(static_cast<int32_t>(lo), static_cast<int32_t>(hi)));
     default: return in.ConsumeFloatingPointInRange<double>(lo, hi);
     }
 }
@@ -98,10 +102,11 @@ double PickDouble(FuzzedDataProvider& in, double lo, double hi) {
 float PickFloat(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
-        return in.PickValueInArray({std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                                    -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(),
-                                    -std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(),
-                                    -0.0f, 0.0f, 1.0f, -1.0f, 2.0f, 1e-30f});
+        return in.PickValueInArray(
+            {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+             -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(),
+             -std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(), -0.0f, 0.0f, 1.0f,
+             -1.0f, 2.0f, 1e-30f});
     case 1: {
         const uint32_t bits = in.ConsumeIntegral<uint32_t>();
         float value = 0.0f;
@@ -115,8 +120,12 @@ float PickFloat(FuzzedDataProvider& in) {
 PF_RationalScale PickScale(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 5)) {
     case 0: return PF_RationalScale{in.ConsumeIntegral<A_long>(), in.ConsumeIntegral<A_u_long>()};
-    case 1: return PF_RationalScale{in.ConsumeIntegralInRange<A_long>(-2, 3), in.ConsumeIntegralInRange<A_u_long>(0, 3)};
-    case 2: return PF_RationalScale{in.ConsumeIntegralInRange<A_long>(1, 4), in.ConsumeIntegralInRange<A_u_long>(1, 16)};
+    case 1:
+        return PF_RationalScale{in.ConsumeIntegralInRange<A_long>(-2, 3),
+                                in.ConsumeIntegralInRange<A_u_long>(0, 3)};
+    case 2:
+        return PF_RationalScale{in.ConsumeIntegralInRange<A_long>(1, 4),
+                                in.ConsumeIntegralInRange<A_u_long>(1, 16)};
     default: return PF_RationalScale{1, 1};
     }
 }
@@ -137,16 +146,41 @@ HostSettings PickSettings(FuzzedDataProvider& in) {
 
 // Any one fault of the host's plan, or none; returns whether one was planned.
 bool PlanFault(FuzzedDataProvider& in, FaultPlan& faults) {
-    static const char* const kSuites[] = {
-        kPFANSISuite, kPFParamUtilsSuite, kPFIterate8Suite, kPFIterate16Suite, kPFWorldTransformSuite,
-        kPFPixelFormatSuite, kPFEffectCustomUISuite, kPFEffectCustomUIOverlayThemeSuite, kDRAWBOT_DrawSuite,
-        kDRAWBOT_SupplierSuite, kDRAWBOT_SurfaceSuite, kDRAWBOT_PathSuite};
-    static const char* const kFunctions[] = {
-        "AcquireSuite", "sprintf", "strcpy", "copy", "copy_hq", "add_param", "register_ui", "PF_UpdateParamUI",
-        "iterate", "AddSupportedPixelFormat", "ClearSupportedPixelFormats", "GetPixelFormat",
-        "PF_GetDrawingReference", "PF_StrokePath", "GetSupplier", "GetSurface", "NewPen", "NewPath",
-        "RetainObject", "ReleaseObject", "StrokePath", "MoveTo", "LineTo", "AddArc", "Close",
-        "layer_to_comp", "comp_to_layer", "source_to_frame", "frame_to_source"};
+    static const char* const kSuites[] = {kPFANSISuite,           kPFParamUtilsSuite,
+                                          kPFIterate8Suite,       kPFIterate16Suite,
+                                          kPFWorldTransformSuite, kPFPixelFormatSuite,
+                                          kPFEffectCustomUISuite, kPFEffectCustomUIOverlayThemeSuite,
+                                          kDRAWBOT_DrawSuite,     kDRAWBOT_SupplierSuite,
+                                          kDRAWBOT_SurfaceSuite,  kDRAWBOT_PathSuite};
+    static const char* const kFunctions[] = {"AcquireSuite",
+                                             "sprintf",
+                                             "strcpy",
+                                             "copy",
+                                             "copy_hq",
+                                             "add_param",
+                                             "register_ui",
+                                             "PF_UpdateParamUI",
+                                             "iterate",
+                                             "AddSupportedPixelFormat",
+                                             "ClearSupportedPixelFormats",
+                                             "GetPixelFormat",
+                                             "PF_GetDrawingReference",
+                                             "PF_StrokePath",
+                                             "GetSupplier",
+                                             "GetSurface",
+                                             "NewPen",
+                                             "NewPath",
+                                             "RetainObject",
+                                             "ReleaseObject",
+                                             "StrokePath",
+                                             "MoveTo",
+                                             "LineTo",
+                                             "AddArc",
+                                             "Close",
+                                             "layer_to_comp",
+                                             "comp_to_layer",
+                                             "source_to_frame",
+                                             "frame_to_source"};
     switch (in.ConsumeIntegralInRange<int>(0, 15)) {
     case 0: faults.refusedSuites.insert({in.PickValueInArray(kSuites), 1}); return true;
     case 1: faults.withholdBasicSuite = true; return true;
@@ -217,7 +251,8 @@ A_long PickPadding(FuzzedDataProvider& in, PixelLayout layout) {
 // The compositor renders ARGB, the editor BGRA, but any layout may be asked for.
 PixelLayout PickLayout(FuzzedDataProvider& in, HostApp app) {
     if (in.ConsumeIntegralInRange<int>(0, 7) == 0) {
-        return in.PickValueInArray({PixelLayout::Argb8, PixelLayout::Argb16, PixelLayout::Bgra8, PixelLayout::BgraFloat});
+        return in.PickValueInArray(
+            {PixelLayout::Argb8, PixelLayout::Argb16, PixelLayout::Bgra8, PixelLayout::BgraFloat});
     }
     if (app == HostApp::Premiere) {
         return in.ConsumeBool() ? PixelLayout::Bgra8 : PixelLayout::BgraFloat;
@@ -242,8 +277,7 @@ void RenderOnce(FuzzedDataProvider& in, Host& host, PixelLayout layout, bool fau
     const A_long height = output.Height();
     const bool sameSize = in.ConsumeIntegralInRange<int>(0, 5) != 0;
     World input(layout, sameSize ? width : in.ConsumeIntegralInRange<A_long>(0, kMaxSide),
-                sameSize ? height : in.ConsumeIntegralInRange<A_long>(0, kMaxSide),
-                PickPadding(in, layout));
+                sameSize ? height : in.ConsumeIntegralInRange<A_long>(0, kMaxSide), PickPadding(in, layout));
     FillPixels(in, input);
     const World before = input;
     PF_Err err = PF_Err_NONE;
@@ -258,7 +292,8 @@ void RenderOnce(FuzzedDataProvider& in, Host& host, PixelLayout layout, bool fau
     if (!output.PaddingIntact()) {
         Fail("the render wrote past the output's rows");
     }
-    if (rendered && !faulty && err == PF_Err_NONE && sameSize && OpacityIsZero(host) && !output.SamePixels(input)) {
+    if (rendered && !faulty && err == PF_Err_NONE && sameSize && OpacityIsZero(host) &&
+        !output.SamePixels(input)) {
         Fail("zero opacity did not copy the input");
     }
 }
@@ -312,13 +347,16 @@ void SendOddEvent(FuzzedDataProvider& in, Host& host, EventWindow& window) {
     context.w_type = kind;
 }
 
-bool Showable(double scale) { return scale >= 1e-6 && scale <= 1e6; }
+bool Showable(double scale) {
+    return scale >= 1e-6 && scale <= 1e6;
+}
 
 void RunWindow(FuzzedDataProvider& in, Host& host, const World& rendered) {
     std::unique_ptr<EventWindow> window;
     const WindowOptions options = PickWindow(in);
     Attempt(host, [&] {
-        window = std::make_unique<EventWindow>(host, options, host.Settings().layerWidth, host.Settings().layerHeight);
+        window = std::make_unique<EventWindow>(host, options, host.Settings().layerWidth,
+                                               host.Settings().layerHeight);
     });
     if (!window) {
         return;
@@ -326,11 +364,14 @@ void RunWindow(FuzzedDataProvider& in, Host& host, const World& rendered) {
     // Declared before the drawing suites, which draw on it and go first.
     std::unique_ptr<OverlayCanvas> canvas;
     std::unique_ptr<DrawingSuites> drawing;
-    if (static_cast<long>(window->Width()) * window->Height() <= kMaxCanvasPixels && in.ConsumeIntegralInRange<int>(0, 7) != 0) {
+    if (static_cast<long>(window->Width()) * window->Height() <= kMaxCanvasPixels &&
+        in.ConsumeIntegralInRange<int>(0, 7) != 0) {
         canvas = std::make_unique<OverlayCanvas>(window->Width(), window->Height());
         const HostSettings& settings = host.Settings();
-        const double scaleX = options.zoom * static_cast<double>(settings.downsampleX.den) / settings.downsampleX.num;
-        const double scaleY = options.zoom * static_cast<double>(settings.downsampleY.den) / settings.downsampleY.num;
+        const double scaleX =
+            options.zoom * static_cast<double>(settings.downsampleX.den) / settings.downsampleX.num;
+        const double scaleY =
+            options.zoom * static_cast<double>(settings.downsampleY.den) / settings.downsampleY.num;
         bool painted = true;
         // Cairo keeps a singular scale as an error that poisons the canvas, and the commands
         // never ask for one, so the layer is painted only at a scale a window can show.
@@ -368,9 +409,9 @@ void RunWindow(FuzzedDataProvider& in, Host& host, const World& rendered) {
 
 // Selectors the module answers with nothing but 0, sent as a host may.
 void SendOtherCommand(FuzzedDataProvider& in, Host& host) {
-    const PF_Cmd cmd = in.PickValueInArray({PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETDOWN, PF_Cmd_SEQUENCE_SETUP,
-                                            PF_Cmd_FRAME_SETUP, PF_Cmd_USER_CHANGED_PARAM,
-                                            PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER});
+    const PF_Cmd cmd = in.PickValueInArray(
+        {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETDOWN, PF_Cmd_SEQUENCE_SETUP, PF_Cmd_FRAME_SETUP,
+         PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER});
     Attempt(host, [&] { host.Command(cmd); });
 }
 
@@ -385,7 +426,8 @@ void RunOne(FuzzedDataProvider& in) {
     Attempt(host, [&] { err = host.GlobalSetup(); });
     if (err != PF_Err_NONE) {
         if (!faulty) {
-            Fail("Global setup failed with error " + std::to_string(err) + " though the host refused nothing");
+            Fail("Global setup failed with error " + std::to_string(err) +
+                 " though the host refused nothing");
         }
         return;
     }
@@ -393,7 +435,8 @@ void RunOne(FuzzedDataProvider& in) {
     Attempt(host, [&] { err = host.ParamsSetup(); });
     if (err != PF_Err_NONE || host.ParamCount() < 2) {
         if (!faulty) {
-            Fail("Parameters setup failed with error " + std::to_string(err) + " though the host refused nothing");
+            Fail("Parameters setup failed with error " + std::to_string(err) +
+                 " though the host refused nothing");
         }
         return;
     }
@@ -407,8 +450,8 @@ void RunOne(FuzzedDataProvider& in) {
     }
 
     const PixelLayout layout = PickLayout(in, settings.app);
-    World output(layout, in.ConsumeIntegralInRange<A_long>(0, kMaxSide), in.ConsumeIntegralInRange<A_long>(0, kMaxSide),
-                 PickPadding(in, layout));
+    World output(layout, in.ConsumeIntegralInRange<A_long>(0, kMaxSide),
+                 in.ConsumeIntegralInRange<A_long>(0, kMaxSide), PickPadding(in, layout));
     RenderOnce(in, host, layout, faulty, output);
 
     const int windows = in.ConsumeIntegralInRange<int>(0, kMaxWindows);
@@ -420,7 +463,7 @@ void RunOne(FuzzedDataProvider& in) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);

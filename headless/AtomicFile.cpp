@@ -18,7 +18,8 @@ namespace {
 
 std::string Folder(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -26,8 +27,10 @@ std::string Folder(const std::string& path) {
 std::string Extension(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    if (dot == (slash == std::string::npos ? 0 : slash + 1)) return "";   // a hidden file's name
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return "";
+    if (dot == (slash == std::string::npos ? 0 : slash + 1))
+        return "";   // a hidden file's name
     return path.substr(dot);
 }
 
@@ -43,12 +46,15 @@ mode_t CreationMode() {
     return mode;
 }
 
-std::string Why() { return std::strerror(errno); }
+std::string Why() {
+    return std::strerror(errno);
+}
 
-}  // namespace
+}   // namespace
 
 void CheckOutputFolder(const std::string& path) {
-    if (path.empty()) throw HostError("writing output: no file name given");
+    if (path.empty())
+        throw HostError("writing output: no file name given");
     const std::string folder = Folder(path);
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
@@ -63,19 +69,23 @@ AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string stem = name.substr(0, name.size() - extension.size());
-    std::string pattern = (folder == "." && slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                          "." + stem + ".corvelle-XXXXXX" + extension;
+    std::string pattern =
+        (folder == "." && slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
+        stem + ".corvelle-XXXXXX" + extension;
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     m_fd = mkstemps(buffer.data(), static_cast<int>(extension.size()));
-    if (m_fd < 0) throw HostError("writing " + path + ": cannot create a file in " + folder + ": " + Why());
+    if (m_fd < 0)
+        throw HostError("writing " + path + ": cannot create a file in " + folder + ": " + Why());
     m_tempPath.assign(buffer.data());
     fchmod(m_fd, CreationMode());
 }
 
 AtomicFile::~AtomicFile() {
-    if (m_fd >= 0) close(m_fd);
-    if (!m_committed && !m_tempPath.empty()) unlink(m_tempPath.c_str());
+    if (m_fd >= 0)
+        close(m_fd);
+    if (!m_committed && !m_tempPath.empty())
+        unlink(m_tempPath.c_str());
 }
 
 void AtomicFile::Write(const void* data, std::size_t size) {
@@ -83,7 +93,8 @@ void AtomicFile::Write(const void* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = write(m_fd, p, size);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw HostError("writing " + m_path + ": " + Why());
         }
         p += n;
@@ -92,10 +103,12 @@ void AtomicFile::Write(const void* data, std::size_t size) {
 }
 
 void AtomicFile::Commit() {
-    if (fsync(m_fd) != 0) throw HostError("writing " + m_path + ": " + Why());
+    if (fsync(m_fd) != 0)
+        throw HostError("writing " + m_path + ": " + Why());
     const int fd = m_fd;
     m_fd = -1;
-    if (close(fd) != 0) throw HostError("writing " + m_path + ": " + Why());
+    if (close(fd) != 0)
+        throw HostError("writing " + m_path + ": " + Why());
     if (std::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
         throw HostError("writing " + m_path + ": cannot rename " + m_tempPath + ": " + Why());
     }
@@ -108,4 +121,4 @@ void WriteFileAtomically(const std::string& path, const std::vector<unsigned cha
     file.Commit();
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -39,4 +39,4 @@ void CheckOutputFolder(const std::string& path);
 /// Writes `bytes` to `path` whole or not at all.
 void WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -79,7 +79,9 @@ A_char* CopyText(const char* suite, int version, A_char* dst, const A_char* src)
     });
 }
 
-A_char* UtilStrcpy(A_char* dst, const A_char* src) { return CopyText(kNoSuite, 0, dst, src); }
+A_char* UtilStrcpy(A_char* dst, const A_char* src) {
+    return CopyText(kNoSuite, 0, dst, src);
+}
 A_char* AnsiSuiteStrcpy(A_char* dst, const A_char* src) {
     return CopyText(kPFANSISuite, kPFANSISuiteVersion1, dst, src);
 }
@@ -94,9 +96,15 @@ double Maths(const char* function, double x, double (*math)(double)) {
     });
 }
 
-double AnsiCos(double x) { return Maths("cos", x, [](double v) { return std::cos(v); }); }
-double AnsiSin(double x) { return Maths("sin", x, [](double v) { return std::sin(v); }); }
-double AnsiFabs(double x) { return Maths("fabs", x, [](double v) { return std::fabs(v); }); }
+double AnsiCos(double x) {
+    return Maths("cos", x, [](double v) { return std::cos(v); });
+}
+double AnsiSin(double x) {
+    return Maths("sin", x, [](double v) { return std::sin(v); });
+}
+double AnsiFabs(double x) {
+    return Maths("fabs", x, [](double v) { return std::fabs(v); });
+}
 
 PF_Err UtilCopy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                 PF_Rect* dst_r) {
@@ -105,11 +113,13 @@ PF_Err UtilCopy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
         if (!host) {
             return PF_Err_INVALID_CALLBACK;
         }
-        PF_Err err = effect_ref == host->EffectRef() ? host->InjectedFault("copy") : PF_Err_BAD_CALLBACK_PARAM;
+        PF_Err err =
+            effect_ref == host->EffectRef() ? host->InjectedFault("copy") : PF_Err_BAD_CALLBACK_PARAM;
         if (!err) {
             err = CopyWorld(host, src, dst, src_r, dst_r);
         }
-        host->RecordCall(kNoSuite, 0, "copy", {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}}, err);
+        host->RecordCall(kNoSuite, 0, "copy", {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}},
+                         err);
         return err;
     });
 }
@@ -120,8 +130,11 @@ nlohmann::json DescribeParam(PF_ParamIndex index, const PF_ParamDef* def, bool w
         return {{"index", index}};
     }
     const std::string name(def->name, strnlen(def->name, sizeof def->name));
-    nlohmann::json args{{"index", index}, {"param_type", def->param_type}, {"name", name},
-                        {"flags", def->flags}, {"ui_flags", def->ui_flags}};
+    nlohmann::json args{{"index", index},
+                        {"param_type", def->param_type},
+                        {"name", name},
+                        {"flags", def->flags},
+                        {"ui_flags", def->ui_flags}};
     if (withId) {
         args["id"] = def->uu.id;
     }
@@ -178,7 +191,7 @@ PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamD
 constexpr PF_ANSICallbacksSuite1 kAnsiSuite{AnsiCos, AnsiSin, AnsiFabs, AnsiSuiteSprintf, AnsiSuiteStrcpy};
 constexpr PF_ParamUtilsSuite3 kParamUtilsSuite{UpdateParamUI};
 
-}  // namespace
+}   // namespace
 
 void RegisterBasicSuites(SuiteRegistry& suites) {
     suites.Add(kPFANSISuite, kPFANSISuiteVersion1, &kAnsiSuite);
@@ -193,6 +206,8 @@ PF_UtilCallbacks UtilCallbacks() {
     return utils;
 }
 
-PF_InteractCallbacks InteractCallbacks() { return PF_InteractCallbacks{AddParam, RegisterUI}; }
+PF_InteractCallbacks InteractCallbacks() {
+    return PF_InteractCallbacks{AddParam, RegisterUI};
+}
 
-}  // namespace corvelle
+}   // namespace corvelle

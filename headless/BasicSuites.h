@@ -18,4 +18,4 @@ PF_UtilCallbacks UtilCallbacks();
 /// The interaction callbacks add_param and register_ui, answered by the active host.
 PF_InteractCallbacks InteractCallbacks();
 
-}  // namespace corvelle
+}   // namespace corvelle

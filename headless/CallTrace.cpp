@@ -43,11 +43,13 @@ void CallTrace::Clear() {
 
 void CallTrace::WriteJsonLines(std::ostream& out) const {
     for (const CallRecord& r : Records()) {
-        nlohmann::json line = {{"suite", r.suite},   {"version", r.version},
-                               {"function", r.function}, {"args", r.args.is_null() ? nlohmann::json::object() : r.args},
+        nlohmann::json line = {{"suite", r.suite},
+                               {"version", r.version},
+                               {"function", r.function},
+                               {"args", r.args.is_null() ? nlohmann::json::object() : r.args},
                                {"result", r.result}};
         out << line.dump() << "\n";
     }
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

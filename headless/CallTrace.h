@@ -38,4 +38,4 @@ private:
     std::vector<CallRecord> m_records;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

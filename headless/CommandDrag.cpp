@@ -27,7 +27,9 @@ struct DragOptions {
     std::string overlay;
 };
 
-std::string PixelText(WindowPixel at) { return std::to_string(at.x) + "," + std::to_string(at.y); }
+std::string PixelText(WindowPixel at) {
+    return std::to_string(at.x) + "," + std::to_string(at.y);
+}
 
 void Check(PF_Err err, const std::string& what, WindowPixel at) {
     if (err != PF_Err_NONE) {
@@ -75,7 +77,7 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
     std::cout << result.dump() << "\n";
 }
 
-}  // namespace
+}   // namespace
 
 void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
     auto options = std::make_shared<DragOptions>();
@@ -92,8 +94,8 @@ void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
                      "window pixel where the button goes up (default: the last position)")
         ->option_text("X,Y");
     drag->add_option_function<std::string>(
-           "--input", [options](const std::string& path) { options->input = path; },
-           "the layer's picture (default: the built-in test picture)")
+            "--input", [options](const std::string& path) { options->input = path; },
+            "the layer's picture (default: the built-in test picture)")
         ->option_text("PATH");
     drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG")
         ->option_text("PATH");
@@ -101,4 +103,4 @@ void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
     drag->callback([options, context] { RunDrag(*options, context); });
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

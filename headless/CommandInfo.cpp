@@ -46,7 +46,8 @@ int FindParamById(Host& host, A_long id, PF_ParamType type) {
             return static_cast<int>(i) + 1;
         }
     }
-    throw HostError("cannot turn Mask Only on: the module registers no checkbox with id " + std::to_string(id));
+    throw HostError("cannot turn Mask Only on: the module registers no checkbox with id " +
+                    std::to_string(id));
 }
 
 nlohmann::json Inspect(const InfoOptions& options, const std::string& defaultModule) {
@@ -73,8 +74,8 @@ nlohmann::json Inspect(const InfoOptions& options, const std::string& defaultMod
 
     CheckCommand("Parameters setup", host.ParamsSetup(), host.OutData(), warnings);
     info["num_params"] = host.OutData().num_params;
-    info["custom_ui"] = host.UIRegistered() ? nlohmann::json{{"events", host.RegisteredUI().events}}
-                                            : nlohmann::json();
+    info["custom_ui"] =
+        host.UIRegistered() ? nlohmann::json{{"events", host.RegisteredUI().events}} : nlohmann::json();
     if (options.maskOnly) {
         const int index = FindParamById(host, kMaskOnlyId, PF_Param_CHECKBOX);
         const PF_Err err = host.ChangeParam(index, [](PF_ParamDef& def) { def.u.bd.value = 1; });
@@ -105,16 +106,23 @@ std::string Num(const nlohmann::json& value) {
 }
 
 /// A field the host keeps in single precision, shown as that float's own shortest text.
-std::string Single(const nlohmann::json& value) { return Decimal(value.get<float>()); }
+std::string Single(const nlohmann::json& value) {
+    return Decimal(value.get<float>());
+}
 
-std::string Pair(const nlohmann::json& range) { return Num(range[0]) + ".." + Num(range[1]); }
-std::string SinglePair(const nlohmann::json& range) { return Single(range[0]) + ".." + Single(range[1]); }
+std::string Pair(const nlohmann::json& range) {
+    return Num(range[0]) + ".." + Num(range[1]);
+}
+std::string SinglePair(const nlohmann::json& range) {
+    return Single(range[0]) + ".." + Single(range[1]);
+}
 
 std::string PopupValue(const nlohmann::json& param, const nlohmann::json& value) {
     const int choice = value.get<int>();
     const nlohmann::json& choices = param["choices"];
     const bool named = choice >= 1 && static_cast<std::size_t>(choice) <= choices.size();
-    return std::to_string(choice) + (named ? " (" + choices[static_cast<std::size_t>(choice) - 1].get<std::string>() + ")" : "");
+    return std::to_string(choice) +
+           (named ? " (" + choices[static_cast<std::size_t>(choice) - 1].get<std::string>() + ")" : "");
 }
 
 std::string ColorValue(const nlohmann::json& color) {
@@ -125,7 +133,8 @@ void PrintParamDetails(std::ostream& out, const nlohmann::json& p) {
     const std::string type = p["type"];
     const std::string pad = "        ";
     if (type == "popup") {
-        out << pad << "default " << PopupValue(p, p["default"]) << ", value " << PopupValue(p, p["value"]) << "\n";
+        out << pad << "default " << PopupValue(p, p["default"]) << ", value " << PopupValue(p, p["value"])
+            << "\n";
         std::string choices;
         for (const auto& choice : p["choices"]) {
             choices += (choices.empty() ? "" : " | ") + choice.get<std::string>();
@@ -142,10 +151,12 @@ void PrintParamDetails(std::ostream& out, const nlohmann::json& p) {
             << ", valid " << Pair(p["valid"]) << ", slider " << Pair(p["slider"]) << ", precision "
             << p["precision"] << ", display flags " << p["display_flags"] << "\n";
     } else if (type == "angle") {
-        out << pad << "default " << Num(p["default"]) << " degrees, value " << Num(p["value"]) << " degrees\n";
+        out << pad << "default " << Num(p["default"]) << " degrees, value " << Num(p["value"])
+            << " degrees\n";
     } else if (type == "checkbox") {
         out << pad << "default " << (p["default"].get<bool>() ? "on" : "off") << ", value "
-            << (p["value"].get<bool>() ? "on" : "off") << ", label \"" << p["label"].get<std::string>() << "\"\n";
+            << (p["value"].get<bool>() ? "on" : "off") << ", label \"" << p["label"].get<std::string>()
+            << "\"\n";
     } else if (type == "color") {
         out << pad << "default " << ColorValue(p["default"]) << ", value " << ColorValue(p["value"]) << "\n";
     } else if (type == "point") {
@@ -172,11 +183,13 @@ void PrintText(std::ostream& out, const nlohmann::json& info) {
         }
         out << (info["pixel_formats"].empty() ? " none declared\n" : "\n");
     }
-    out << "custom UI: " << (info["custom_ui"].is_null() ? "not registered" : "events " + Hex(info["custom_ui"]["events"]))
+    out << "custom UI: "
+        << (info["custom_ui"].is_null() ? "not registered" : "events " + Hex(info["custom_ui"]["events"]))
         << "\n";
     if (info.contains("mask_only_update")) {
         const nlohmann::json& flags = info["mask_only_update"]["out_flags"];
-        out << "Mask Only turned on; Update parameter UI out flags " << Hex(flags["value"]) << ": " << Names(flags) << "\n";
+        out << "Mask Only turned on; Update parameter UI out flags " << Hex(flags["value"]) << ": "
+            << Names(flags) << "\n";
     }
     out << "\nparameters (" << info["num_params"].get<int>() << "):\n";
     for (const auto& p : info["parameters"]) {
@@ -200,17 +213,20 @@ void PrintText(std::ostream& out, const nlohmann::json& info) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 void RegisterInfoCommand(CLI::App& app, const CommandContext& context) {
     auto options = std::make_shared<InfoOptions>();
-    CLI::App* info = app.add_subcommand("info", "Load the module, run its set-up and print what a host learns");
+    CLI::App* info =
+        app.add_subcommand("info", "Load the module, run its set-up and print what a host learns");
     info->add_option("--host", options->host, "host to act as: ae (compositor, default) or premiere (editor)")
         ->check(CLI::IsMember({"ae", "premiere"}))
         ->option_text("ae|premiere");
-    info->add_option("--module", options->module, "effect module to load (default: Corvelle.so beside the command)")
+    info->add_option("--module", options->module,
+                     "effect module to load (default: Corvelle.so beside the command)")
         ->option_text("PATH");
-    info->add_flag("--mask-only", options->maskOnly, "turn Mask Only on and show the controls as the user then sees them");
+    info->add_flag("--mask-only", options->maskOnly,
+                   "turn Mask Only on and show the controls as the user then sees them");
     info->add_flag("--json", options->json, "print one JSON object");
     info->callback([options, context]() {
         const nlohmann::json description = Inspect(*options, ModuleLibrary::DefaultPath(context.argv0));
@@ -227,4 +243,4 @@ void RegisterInfoCommand(CLI::App& app, const CommandContext& context) {
     });
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

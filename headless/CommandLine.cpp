@@ -28,7 +28,8 @@ class HelpFormatter : public CLI::Formatter {
 public:
     std::string make_usage(const CLI::App* app, std::string name) const override {
         std::string usage = "Usage: " + name;
-        for (const CLI::Option* positional : app->get_options([](const CLI::Option* o) { return o->get_positional(); })) {
+        for (const CLI::Option* positional :
+             app->get_options([](const CLI::Option* o) { return o->get_positional(); })) {
             usage += " " + PositionalText(positional);
         }
         if (!app->get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); }).empty()) {
@@ -61,9 +62,13 @@ std::string Joined(const std::vector<std::string>& words) {
     return text;
 }
 
-bool IsOptionName(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+bool IsOptionName(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
 
 /// "what failed: why" for a command line CLI11 refused. Its texts that already begin with the
 /// option ("--opacity: expected ...") keep their shape; the others are reworded.
@@ -83,18 +88,21 @@ std::string ParseFailure(const CLI::App& app, const CLI::ParseError& e) {
     const std::vector<std::string> extra = command.remaining();
     if (!extra.empty()) {
         if (IsOptionName(extra.front())) {
-            return where + ": unknown option " + extra.front() + " (corvelle " + where + " --help lists them)";
+            return where + ": unknown option " + extra.front() + " (corvelle " + where +
+                   " --help lists them)";
         }
         return where + ": unexpected argument" + (extra.size() > 1 ? "s " : " ") + Joined(extra);
     }
     const CLI::Option* files = command.get_option_no_throw(kFilesName);
-    if (files != nullptr && (StartsWith(message, files->get_name() + " ") || StartsWith(message, files->get_name() + ":"))) {
+    if (files != nullptr &&
+        (StartsWith(message, files->get_name() + " ") || StartsWith(message, files->get_name() + ":"))) {
         // CLI11: "files is required", "files: At Most 2 required but received 3"
         const std::size_t given = files->count();
         return where + ": expected " + PositionalText(files) + ", got " +
                (given == 0 ? std::string("no file") : std::to_string(given) + " files");
     }
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr && message.find(" missing") != std::string::npos) {
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr &&
+        message.find(" missing") != std::string::npos) {
         // CLI11: "--opacity: 1 required TEXT missing"
         return message.substr(0, message.find(':')) + ": needs a value";
     }
@@ -105,7 +113,7 @@ std::string ParseFailure(const CLI::App& app, const CLI::ParseError& e) {
     return where + ": " + message;
 }
 
-}  // namespace
+}   // namespace
 
 void AddInputOutput(CLI::App& app, std::optional<std::string>& input, std::string& output,
                     const std::string& description) {
@@ -152,4 +160,4 @@ int RunCommandLine(int argc, const char* const* argv, const CommandContext& cont
     return 0;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -22,4 +22,4 @@ void AddInputOutput(CLI::App& app, std::optional<std::string>& input, std::strin
 int RunCommandLine(int argc, const char* const* argv, const CommandContext& context, std::ostream& out,
                    std::ostream& err);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -32,7 +32,7 @@ void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
     DrawOverlay(run.GetHost(), run.Window(), rendered, output, options.trace);
 }
 
-}  // namespace
+}   // namespace
 
 void RegisterOverlayCommand(CLI::App& app, const CommandContext& context) {
     auto options = std::make_shared<OverlayOptions>();
@@ -41,10 +41,12 @@ void RegisterOverlayCommand(CLI::App& app, const CommandContext& context) {
         "Render a picture (without INPUT: the built-in test picture) and draw the effect's on-screen "
         "controls over it in a layer or composition window, as a PNG");
     AddInputOutput(*overlay, options->input, options->output, "the layer's picture and the window's PNG");
-    overlay->add_option("--trace", options->trace, "write one JSON line per host call the module makes while drawing")
+    overlay
+        ->add_option("--trace", options->trace,
+                     "write one JSON line per host call the module makes while drawing")
         ->option_text("PATH");
     AddControlsOptions(*overlay, options->controls);
     overlay->callback([options, context] { RunOverlay(*options, context); });
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -41,19 +41,22 @@ struct RenderOptions {
 };
 
 bool ParseSide(const std::string& text, A_long& side) {
-    if (text.empty() || text.size() > 5) return false;
+    if (text.empty() || text.size() > 5)
+        return false;
     A_long v = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         v = (v * 10) + (c - '0');
     }
-    if (v < 1 || v > kMaxSide) return false;
+    if (v < 1 || v > kMaxSide)
+        return false;
     side = v;
     return true;
 }
 
-void RenderPicture(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
-                   const std::string& output) {
+void RenderPicture(const RenderOptions& options, const CommandContext& context,
+                   const std::optional<std::string>& input, const std::string& output) {
     CheckImageOutputPath(output);
     CheckOutputFolder(output);
     const PixelLayout layout = WorldLayout(options.host);
@@ -63,12 +66,14 @@ void RenderPicture(const RenderOptions& options, const CommandContext& context, 
     WriteImage(output, rendered);
 }
 
-void RenderSequence(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
-                    const std::string& output) {
+void RenderSequence(const RenderOptions& options, const CommandContext& context,
+                    const std::optional<std::string>& input, const std::string& output) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
-        throw HostError("rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
+        throw HostError(
+            "rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
     }
-    if (!options.frames) throw HostError("rendering a sequence: --frames A-B is needed with frame patterns");
+    if (!options.frames)
+        throw HostError("rendering a sequence: --frames A-B is needed with frame patterns");
     CheckFramePattern(*input);
     CheckFramePattern(output);
     CheckImageOutputPath(output);
@@ -77,7 +82,8 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     // Every input frame is there before the first output is written.
     for (long frame = range.first; frame <= range.last; ++frame) {
         const std::string name = FrameName(*input, frame);
-        if (access(name.c_str(), R_OK) != 0) throw HostError("reading " + name + ": " + std::strerror(errno));
+        if (access(name.c_str(), R_OK) != 0)
+            throw HostError("reading " + name + ": " + std::strerror(errno));
     }
 
     const PixelLayout layout = WorldLayout(options.host);
@@ -92,13 +98,15 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     }
 }
 
-void RenderStream(const RenderOptions& options, const CommandContext& context, const std::optional<std::string>& input,
-                  const std::string& output) {
-    if (options.frames) throw HostError("rendering raw frames: --frames applies to image sequences only");
+void RenderStream(const RenderOptions& options, const CommandContext& context,
+                  const std::optional<std::string>& input, const std::string& output) {
+    if (options.frames)
+        throw HostError("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
     const PixelLayout layout = WorldLayout(options.host);
     std::unique_ptr<RawFrameReader> reader;
-    if (input) reader = std::make_unique<RawFrameReader>(*input);
+    if (input)
+        reader = std::make_unique<RawFrameReader>(*input);
     if (output == "-") {
         // A reader that goes away should give a message, not a silent death by signal.
         std::signal(SIGPIPE, SIG_IGN);
@@ -135,42 +143,46 @@ void RunRender(const RenderOptions& options, const CommandContext& context) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
     auto options = std::make_shared<RenderOptions>();
-    CLI::App* render = app.add_subcommand(
-        "render",
-        "Render a picture, an image sequence or a raw frame stream (without INPUT: the built-in test picture)");
+    CLI::App* render = app.add_subcommand("render",
+                                          "Render a picture, an image sequence or a raw frame stream "
+                                          "(without INPUT: the built-in test picture)");
     AddInputOutput(*render, options->input, options->output,
                    "pictures, frame patterns (in.%04d.png), or - with --raw");
-    render->add_option_function<std::string>(
-           "--raw",
-           [options](const std::string& text) {
-               const std::size_t x = text.find('x');
-               FrameSize size;
-               if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
-                   !ParseSide(text.substr(x + 1), size.height)) {
-                   throw CLI::ValidationError("--raw", "expected WxH with sides from 1 to 32767, got '" + text + "'");
-               }
-               options->raw = size;
-           },
-           "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
+    render
+        ->add_option_function<std::string>(
+            "--raw",
+            [options](const std::string& text) {
+                const std::size_t x = text.find('x');
+                FrameSize size;
+                if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
+                    !ParseSide(text.substr(x + 1), size.height)) {
+                    throw CLI::ValidationError("--raw",
+                                               "expected WxH with sides from 1 to 32767, got '" + text + "'");
+                }
+                options->raw = size;
+            },
+            "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
         ->option_text("WxH");
-    render->add_option_function<std::string>(
-           "--frames",
-           [options](const std::string& text) {
-               FrameRange range;
-               if (!ParseFrameRange(text, range)) {
-                   throw CLI::ValidationError("--frames", "expected A-B with 0 <= A <= B, got '" + text + "'");
-               }
-               options->frames = range;
-           },
-           "frame numbers A-B of an image sequence")
+    render
+        ->add_option_function<std::string>(
+            "--frames",
+            [options](const std::string& text) {
+                FrameRange range;
+                if (!ParseFrameRange(text, range)) {
+                    throw CLI::ValidationError("--frames",
+                                               "expected A-B with 0 <= A <= B, got '" + text + "'");
+                }
+                options->frames = range;
+            },
+            "frame numbers A-B of an image sequence")
         ->option_text("A-B");
     AddEffectOptions(render, options->effect);
     AddHostOptions(render, options->host);
     render->callback([options, context] { RunRender(*options, context); });
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

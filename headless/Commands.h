@@ -20,4 +20,4 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context);
 void RegisterOverlayCommand(CLI::App& app, const CommandContext& context);
 void RegisterDragCommand(CLI::App& app, const CommandContext& context);
 
-}  // namespace corvelle
+}   // namespace corvelle

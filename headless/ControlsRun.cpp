@@ -12,7 +12,7 @@ World ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>
     return input ? ReadImage(*input, layout) : MakeTestPicture(layout);
 }
 
-}  // namespace
+}   // namespace
 
 void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
     AddEffectOptions(&app, options.effect);
@@ -26,4 +26,4 @@ ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& c
       m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
       m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {}
 
-}  // namespace corvelle
+}   // namespace corvelle

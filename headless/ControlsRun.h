@@ -30,7 +30,8 @@ class ControlsRun {
 public:
     /// Reads the layer `input` (or makes the built-in test picture), sets the effect up for it
     /// as EffectSession does, and opens the window. Throws HostError on any failure.
-    ControlsRun(const ControlsOptions& options, const CommandContext& context, const std::optional<std::string>& input);
+    ControlsRun(const ControlsOptions& options, const CommandContext& context,
+                const std::optional<std::string>& input);
 
     Host& GetHost() { return m_session.GetHost(); }
     EventWindow& Window() { return m_window; }
@@ -44,4 +45,4 @@ private:
     EventWindow m_window;   // its events reach the session's host
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

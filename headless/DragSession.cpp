@@ -10,7 +10,9 @@ namespace corvelle {
 
 DragSession::DragSession(Host& host, EventWindow& window) : m_host(host), m_window(window) {}
 
-PF_Err DragSession::Press(WindowPixel at) { return Send(PF_Event_DO_CLICK, at, false); }
+PF_Err DragSession::Press(WindowPixel at) {
+    return Send(PF_Event_DO_CLICK, at, false);
+}
 
 PF_Err DragSession::Move(WindowPixel at) {
     return Dragging() ? Send(PF_Event_DRAG, at, false) : PF_Err_NONE;
@@ -40,4 +42,4 @@ PF_Err DragSession::Send(PF_EventType type, WindowPixel at, bool lastTime) {
     return err;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

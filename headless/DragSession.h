@@ -41,4 +41,4 @@ private:
     PF_EventExtra m_last{};
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -21,7 +21,9 @@ constexpr std::size_t kMaxPathOps = std::size_t{1} << 20;
 
 enum class ObjectKind { Pen, Path };
 
-const char* KindName(ObjectKind kind) { return kind == ObjectKind::Pen ? "pen" : "path"; }
+const char* KindName(ObjectKind kind) {
+    return kind == ObjectKind::Pen ? "pen" : "path";
+}
 
 struct DrawObject {
     ObjectKind kind;
@@ -41,7 +43,7 @@ struct RefTag {
     char unused;
 };
 
-}  // namespace
+}   // namespace
 
 struct DrawingSuites::State {
     State(Host& h, OverlayCanvas& c) : host(h), canvas(c) {}
@@ -91,10 +93,9 @@ struct DrawingSuites::State {
         for (const auto& entry : objects) {
             const DrawObject& o = *entry.second;
             if (o.made + o.retained != o.released) {
-                problems.push_back(std::string(KindName(o.kind)) + " " + std::to_string(o.id) +
-                                   " made " + std::to_string(o.made) + " time, retained " +
-                                   std::to_string(o.retained) + " times, released " +
-                                   std::to_string(o.released) + " times");
+                problems.push_back(std::string(KindName(o.kind)) + " " + std::to_string(o.id) + " made " +
+                                   std::to_string(o.made) + " time, retained " + std::to_string(o.retained) +
+                                   " times, released " + std::to_string(o.released) + " times");
             }
         }
         objects.clear();
@@ -125,10 +126,14 @@ State* StateOf(const Host* host) {
     return it == Registry().end() ? nullptr : it->second;
 }
 
-bool Finite(float v) { return std::isfinite(v); }
+bool Finite(float v) {
+    return std::isfinite(v);
+}
 
 // Cairo draws in double; every float the module passes is exact there.
-double Widen(float v) { return static_cast<double>(v); }
+double Widen(float v) {
+    return static_cast<double>(v);
+}
 
 // Runs one suite function: counts it against the fault plan, runs `body` when no fault is
 // injected, and records the call with its arguments and result. Nothing escapes.
@@ -163,7 +168,8 @@ PF_Err GetDrawingReference(const PF_ContextH contextH, DRAWBOT_DrawRef* referenc
                      if (!s.host.Faults().noDrawingReference) {
                          *referenceP0 = s.DrawRef();
                      }
-                     args["drawing_ref"] = *referenceP0 != nullptr ? nlohmann::json(1) : nlohmann::json(nullptr);
+                     args["drawing_ref"] =
+                         *referenceP0 != nullptr ? nlohmann::json(1) : nlohmann::json(nullptr);
                      return PF_Err_NONE;
                  });
 }
@@ -172,8 +178,7 @@ PF_Err GetDrawingReference(const PF_ContextH contextH, DRAWBOT_DrawRef* referenc
 PF_Err ThemeStrokePath(const DRAWBOT_DrawRef drawbot_ref, const DRAWBOT_PathRef path_ref,
                        PF_Boolean draw_shadowB) {
     return Serve(kPFEffectCustomUIOverlayThemeSuite, "PF_StrokePath",
-                 nlohmann::json{{"shadow", draw_shadowB != 0}},
-                 [&](State& s, nlohmann::json& args) -> SPErr {
+                 nlohmann::json{{"shadow", draw_shadowB != 0}}, [&](State& s, nlohmann::json& args) -> SPErr {
                      args["path"] = s.RefJson(path_ref);
                      const DrawObject* path = s.FindLive(path_ref, ObjectKind::Path);
                      if (drawbot_ref != s.DrawRef() || path == nullptr) {
@@ -181,8 +186,8 @@ PF_Err ThemeStrokePath(const DRAWBOT_DrawRef drawbot_ref, const DRAWBOT_PathRef 
                      }
                      bool ok = true;
                      if (draw_shadowB != 0) {
-                         ok = s.canvas.Stroke(path->path, kThemeShadowColor, kThemeWidth,
-                                              kThemeShadowShift, kThemeShadowShift);
+                         ok = s.canvas.Stroke(path->path, kThemeShadowColor, kThemeWidth, kThemeShadowShift,
+                                              kThemeShadowShift);
                      }
                      ok = ok && s.canvas.Stroke(path->path, kThemeColor, kThemeWidth);
                      return ok ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
@@ -227,8 +232,8 @@ SPErr NewPen(DRAWBOT_SupplierRef in_supplier_ref, const DRAWBOT_ColorRGBA* in_co
                          return PF_Err_BAD_CALLBACK_PARAM;
                      }
                      DrawObject& pen = s.Make(ObjectKind::Pen);
-                     pen.color = CanvasColor{Widen(in_colorP->red), Widen(in_colorP->green), Widen(in_colorP->blue),
-                                             Widen(in_colorP->alpha)};
+                     pen.color = CanvasColor{Widen(in_colorP->red), Widen(in_colorP->green),
+                                             Widen(in_colorP->blue), Widen(in_colorP->alpha)};
                      pen.width = Widen(in_size);
                      *out_penP = reinterpret_cast<DRAWBOT_PenRef>(&pen);
                      out["pen"] = pen.id;
@@ -297,8 +302,9 @@ SPErr SurfaceStrokePath(DRAWBOT_SurfaceRef in_surface_ref, DRAWBOT_PenRef in_pen
                      if (in_surface_ref != s.SurfaceRef() || pen == nullptr || path == nullptr) {
                          return PF_Err_BAD_CALLBACK_PARAM;
                      }
-                     return s.canvas.Stroke(path->path, pen->color, pen->width) ? PF_Err_NONE
-                                                                                 : PF_Err_INTERNAL_STRUCT_DAMAGED;
+                     return s.canvas.Stroke(path->path, pen->color, pen->width)
+                                ? PF_Err_NONE
+                                : PF_Err_INTERNAL_STRUCT_DAMAGED;
                  });
 }
 
@@ -306,19 +312,18 @@ SPErr SurfaceStrokePath(DRAWBOT_SurfaceRef in_surface_ref, DRAWBOT_PenRef in_pen
 template <class Build>
 SPErr ServePath(const char* function, DRAWBOT_PathRef path_ref, nlohmann::json args, bool finite,
                 Build&& build) {
-    return Serve(kDRAWBOT_PathSuite, function, std::move(args),
-                 [&](State& s, nlohmann::json& out) -> SPErr {
-                     out["path"] = s.RefJson(path_ref);
-                     DrawObject* path = s.FindLive(path_ref, ObjectKind::Path);
-                     if (path == nullptr || !finite) {
-                         return PF_Err_BAD_CALLBACK_PARAM;
-                     }
-                     if (path->path.Size() >= kMaxPathOps) {
-                         return PF_Err_OUT_OF_MEMORY;
-                     }
-                     build(path->path);
-                     return PF_Err_NONE;
-                 });
+    return Serve(kDRAWBOT_PathSuite, function, std::move(args), [&](State& s, nlohmann::json& out) -> SPErr {
+        out["path"] = s.RefJson(path_ref);
+        DrawObject* path = s.FindLive(path_ref, ObjectKind::Path);
+        if (path == nullptr || !finite) {
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        if (path->path.Size() >= kMaxPathOps) {
+            return PF_Err_OUT_OF_MEMORY;
+        }
+        build(path->path);
+        return PF_Err_NONE;
+    });
 }
 
 SPErr MoveTo(DRAWBOT_PathRef in_path_ref, float in_x, float in_y) {
@@ -334,8 +339,8 @@ SPErr LineTo(DRAWBOT_PathRef in_path_ref, float in_x, float in_y) {
 SPErr AddArc(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP, float in_radius,
              float in_start_angle, float in_sweep) {
     nlohmann::json args{{"radius", in_radius}, {"start", in_start_angle}, {"sweep", in_sweep}};
-    bool valid = in_centerP != nullptr && Finite(in_radius) && in_radius >= 0.0f &&
-                 Finite(in_start_angle) && Finite(in_sweep);
+    bool valid = in_centerP != nullptr && Finite(in_radius) && in_radius >= 0.0f && Finite(in_start_angle) &&
+                 Finite(in_sweep);
     if (in_centerP != nullptr) {
         args["center"] = {in_centerP->x, in_centerP->y};
         valid = valid && Finite(in_centerP->x) && Finite(in_centerP->y);
@@ -347,8 +352,7 @@ SPErr AddArc(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP, fl
 }
 
 SPErr Close(DRAWBOT_PathRef in_path_ref) {
-    return ServePath("Close", in_path_ref, nlohmann::json::object(), true,
-                     [](CanvasPath& p) { p.Close(); });
+    return ServePath("Close", in_path_ref, nlohmann::json::object(), true, [](CanvasPath& p) { p.Close(); });
 }
 
 const PF_EffectCustomUISuite1 kCustomUISuite{GetDrawingReference};
@@ -358,7 +362,7 @@ const DRAWBOT_SupplierSuite1 kSupplierSuite{NewPen, NewPath, RetainObject, Relea
 const DRAWBOT_SurfaceSuite1 kSurfaceSuite{SurfaceStrokePath};
 const DRAWBOT_PathSuite1 kPathSuite{MoveTo, LineTo, AddArc, Close};
 
-}  // namespace
+}   // namespace
 
 DrawingSuites::DrawingSuites(Host& host, OverlayCanvas& canvas)
     : m_state(std::make_unique<State>(host, canvas)) {
@@ -406,4 +410,4 @@ int DrawingSuites::LiveObjects() const {
                                           [](const auto& entry) { return entry.second->Alive(); }));
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -47,4 +47,4 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -30,17 +30,22 @@ constexpr A_long ID_SHAPE = 14;
 constexpr A_long ID_FILL = 15;
 constexpr A_long ID_FALLOFF = 16;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 /// Digits only, no sign, into [min, max].
 bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& value) {
-    if (text.empty() || text.size() > 12) return false;
+    if (text.empty() || text.size() > 12)
+        return false;
     uint64_t v = 0;
     for (char c : text) {
-        if (!IsDigit(c)) return false;
+        if (!IsDigit(c))
+            return false;
         v = (v * 10) + static_cast<uint64_t>(c - '0');
     }
-    if (v < min || v > max) return false;
+    if (v < min || v > max)
+        return false;
     value = v;
     return true;
 }
@@ -49,29 +54,38 @@ bool ParseSignedLong(const std::string& text, A_long& value) {
     const bool negative = !text.empty() && text[0] == '-';
     const std::string digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? text.substr(1) : text;
     uint64_t magnitude = 0;
-    if (!ParseWhole(digits, 0, negative ? 2147483648ULL : 2147483647ULL, magnitude)) return false;
-    value = static_cast<A_long>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
+    if (!ParseWhole(digits, 0, negative ? 2147483648ULL : 2147483647ULL, magnitude))
+        return false;
+    value =
+        static_cast<A_long>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
     return true;
 }
 
 /// "N/D" with 0 < N and 0 < D, and N <= D when `atMostOne`.
 bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio) {
     const std::size_t slash = text.find('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos)
+        return false;
     uint64_t num = 0;
     uint64_t den = 0;
-    if (!ParseWhole(text.substr(0, slash), 1, 2147483647ULL, num)) return false;
-    if (!ParseWhole(text.substr(slash + 1), 1, 2147483647ULL, den)) return false;
-    if (atMostOne && num > den) return false;
+    if (!ParseWhole(text.substr(0, slash), 1, 2147483647ULL, num))
+        return false;
+    if (!ParseWhole(text.substr(slash + 1), 1, 2147483647ULL, den))
+        return false;
+    if (atMostOne && num > den)
+        return false;
     ratio.num = static_cast<A_long>(num);
     ratio.den = static_cast<A_u_long>(den);
     return true;
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -89,13 +103,16 @@ std::string ChoiceKey(const std::string& text) {
 std::vector<std::string> ChoiceNames(const PF_ParamDef& def) {
     std::vector<std::string> names;
     const char* text = def.u.pd.u.namesptr;
-    if (text == nullptr) return names;
+    if (text == nullptr)
+        return names;
     std::string name;
     for (const char* p = text;; ++p) {
         if (*p == '|' || *p == '\0') {
-            if (static_cast<int>(names.size()) < def.u.pd.num_choices) names.push_back(name);
+            if (static_cast<int>(names.size()) < def.u.pd.num_choices)
+                names.push_back(name);
             name.clear();
-            if (*p == '\0') break;
+            if (*p == '\0')
+                break;
         } else {
             name += *p;
         }
@@ -109,7 +126,8 @@ CLI::ValidationError BadValue(const std::string& option, const std::string& expe
 }
 
 bool ParseChoice(const std::string& text, std::string& value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     value = text;
     return true;
 }
@@ -123,7 +141,8 @@ void AddParsedOption(CLI::App* app, const std::string& name, std::optional<T>& t
            name,
            [&target, name, parse, expected](const std::string& text) {
                T value{};
-               if (!parse(text, value)) throw BadValue(name, expected, text);
+               if (!parse(text, value))
+                   throw BadValue(name, expected, text);
                target = value;
            },
            description)
@@ -149,8 +168,8 @@ void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fix
 /// An option taking one of a few words, each standing for a value; the help shows them as
 /// "a|b|c" and a refusal lists them.
 template <class T>
-void AddWordOption(CLI::App* app, const std::string& name, T& target, std::vector<std::pair<std::string, T>> words,
-                   const std::string& description) {
+void AddWordOption(CLI::App* app, const std::string& name, T& target,
+                   std::vector<std::pair<std::string, T>> words, const std::string& description) {
     std::string valueText;
     std::string expected;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -176,7 +195,8 @@ void AddWordOption(CLI::App* app, const std::string& name, T& target, std::vecto
 int IndexOfId(const Host& host, A_long id, PF_ParamType type, const std::string& option) {
     const std::vector<PF_ParamDef>& registered = host.RegisteredParams();
     for (std::size_t i = 0; i < registered.size(); ++i) {
-        if (registered[i].uu.id != id) continue;
+        if (registered[i].uu.id != id)
+            continue;
         if (registered[i].param_type != type) {
             throw HostError(option + ": the module registers parameter id " + std::to_string(id) +
                             " as type " + std::to_string(registered[i].param_type) + ", expected " +
@@ -202,7 +222,8 @@ std::string FormatNumber(double v) {
 }
 
 void ApplyFloat(Host& host, A_long id, const std::string& option, const std::optional<double>& value) {
-    if (!value) return;
+    if (!value)
+        return;
     const int index = IndexOfId(host, id, PF_Param_FLOAT_SLIDER, option);
     const PF_FloatSliderDef& def = host.RegisteredParams()[static_cast<std::size_t>(index - 1)].u.fs_d;
     const double lo = static_cast<double>(def.valid_min);
@@ -215,7 +236,8 @@ void ApplyFloat(Host& host, A_long id, const std::string& option, const std::opt
 }
 
 void ApplyPopup(Host& host, A_long id, const std::string& option, const std::optional<std::string>& text) {
-    if (!text) return;
+    if (!text)
+        return;
     const int index = IndexOfId(host, id, PF_Param_POPUP, option);
     A_long value = 0;
     if (!ParseSignedLong(*text, value)) {
@@ -224,7 +246,8 @@ void ApplyPopup(Host& host, A_long id, const std::string& option, const std::opt
         const std::string key = ChoiceKey(*text);
         std::string offered;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (ChoiceKey(names[i]) == key) value = static_cast<A_long>(i) + 1;
+            if (ChoiceKey(names[i]) == key)
+                value = static_cast<A_long>(i) + 1;
             offered += (i == 0 ? "" : ", ") + ChoiceKey(names[i]);
         }
         if (value == 0) {
@@ -235,12 +258,13 @@ void ApplyPopup(Host& host, A_long id, const std::string& option, const std::opt
 }
 
 void ApplyCheckbox(Host& host, A_long id, const std::string& option, bool on) {
-    if (!on) return;
+    if (!on)
+        return;
     const int index = IndexOfId(host, id, PF_Param_CHECKBOX, option);
     Change(host, index, option, [](PF_ParamDef& p) { p.u.bd.value = 1; });
 }
 
-}  // namespace
+}   // namespace
 
 bool ParseFixed(const std::string& text, PF_Fixed& value) {
     // Exact from the digits, so a tie is a tie even where the decimal has no double.
@@ -255,13 +279,16 @@ bool ParseFixed(const std::string& text, PF_Fixed& value) {
     std::size_t wholeDigits = 0;
     for (; i < n && IsDigit(text[i]); ++i, ++wholeDigits) {
         whole = (whole * 10) + static_cast<uint64_t>(text[i] - '0');
-        if (whole > 32768) return false;
+        if (whole > 32768)
+            return false;
     }
     std::vector<unsigned> fraction;
     if (i < n && text[i] == '.') {
-        for (++i; i < n && IsDigit(text[i]); ++i) fraction.push_back(static_cast<unsigned>(text[i] - '0'));
+        for (++i; i < n && IsDigit(text[i]); ++i)
+            fraction.push_back(static_cast<unsigned>(text[i] - '0'));
     }
-    if (i != n || (wholeDigits == 0 && fraction.empty())) return false;
+    if (i != n || (wholeDigits == 0 && fraction.empty()))
+        return false;
 
     // Multiply the decimal fraction by 65536 digit by digit; what carries out is whole units.
     unsigned carry = 0;
@@ -271,19 +298,23 @@ bool ParseFixed(const std::string& text, PF_Fixed& value) {
         carry = t / 10u;
     }
     uint64_t scaled = (whole * 65536u) + carry;
-    if (!fraction.empty() && fraction[0] >= 5) ++scaled;   // half or more: away from zero
+    if (!fraction.empty() && fraction[0] >= 5)
+        ++scaled;   // half or more: away from zero
 
-    if (scaled > (negative ? 2147483648ULL : 2147483647ULL)) return false;
+    if (scaled > (negative ? 2147483648ULL : 2147483647ULL))
+        return false;
     value = static_cast<PF_Fixed>(negative ? -static_cast<int64_t>(scaled) : static_cast<int64_t>(scaled));
     return true;
 }
 
 bool ParseDouble(const std::string& text, double& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
+        return false;
     value = v;
     return true;
 }
@@ -318,7 +349,8 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
                    digits[k] = HexDigit(hex[k]);
                    ok = digits[k] >= 0;
                }
-               if (!ok) throw BadValue("--color", "RRGGBB in hexadecimal", text);
+               if (!ok)
+                   throw BadValue("--color", "RRGGBB in hexadecimal", text);
                PF_Pixel c{};
                c.alpha = 255;
                c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
@@ -332,11 +364,13 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
     AddPopupOption(app, "--blend", options.blend, "blending mode name (normal, soft-light, ...) or number");
     app->add_flag("--invert", options.invert, "swap inside and outside");
     app->add_flag("--mask-only", options.maskOnly, "output the fill colour with the mask as alpha");
-    AddPopupOption(app, "--falloff", options.falloff, "linear, quadratic, cubic, gamma-2.2, gaussian, exponential or a number");
+    AddPopupOption(app, "--falloff", options.falloff,
+                   "linear, quadratic, cubic, gamma-2.2, gaussian, exponential or a number");
 }
 
 void AddHostOptions(CLI::App* app, HostOptions& options) {
-    AddWordOption(app, "--host", options.settings.app, {{"ae", HostApp::AfterEffects}, {"premiere", HostApp::Premiere}},
+    AddWordOption(app, "--host", options.settings.app,
+                  {{"ae", HostApp::AfterEffects}, {"premiere", HostApp::Premiere}},
                   "host to act as: ae (compositor, default) or premiere (editor)");
     AddWordOption(app, "--depth", options.depth,
                   {{"8", WorldDepth::Bits8}, {"16", WorldDepth::Bits16}, {"32", WorldDepth::Bits32}},
@@ -369,24 +403,30 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
            "--threads",
            [&options](const std::string& text) {
                uint64_t n = 0;
-               if (!ParseWhole(text, 0, 1024, n)) throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
+               if (!ParseWhole(text, 0, 1024, n))
+                   throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
                options.settings.threads = static_cast<unsigned>(n);
            },
            "threads that share a render's rows; 0 = all cores (default)")
         ->option_text("N");
-    app->add_option("--module", options.modulePath, "effect module to load (default: Corvelle.so beside the command)")
+    app->add_option("--module", options.modulePath,
+                    "effect module to load (default: Corvelle.so beside the command)")
         ->option_text("PATH");
 }
 
 PixelLayout WorldLayout(const HostOptions& options) {
     switch (options.settings.app) {
     case HostApp::AfterEffects:
-        if (options.depth == WorldDepth::Bits8) return PixelLayout::Argb8;
-        if (options.depth == WorldDepth::Bits16) return PixelLayout::Argb16;
+        if (options.depth == WorldDepth::Bits8)
+            return PixelLayout::Argb8;
+        if (options.depth == WorldDepth::Bits16)
+            return PixelLayout::Argb16;
         throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32");
     case HostApp::Premiere:
-        if (options.depth == WorldDepth::Bits8) return PixelLayout::Bgra8;
-        if (options.depth == WorldDepth::Bits32) return PixelLayout::BgraFloat;
+        if (options.depth == WorldDepth::Bits8)
+            return PixelLayout::Bgra8;
+        if (options.depth == WorldDepth::Bits32)
+            return PixelLayout::BgraFloat;
         throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16");
     }
     throw HostError("--host: unknown host");
@@ -441,4 +481,4 @@ void ApplyEffectOptions(const EffectOptions& options, Host& host) {
     ApplyPopup(host, ID_FALLOFF, "--falloff", options.falloff);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -22,13 +22,13 @@ struct EffectOptions {
     std::optional<PF_FixedPoint> origin;   // layer pixels, 16.16
     std::optional<double> width;
     std::optional<double> height;
-    std::optional<PF_Fixed> angle;         // degrees, 16.16
+    std::optional<PF_Fixed> angle;   // degrees, 16.16
     std::optional<double> feather;
     std::optional<std::string> fill;
-    std::optional<PF_Pixel> color;         // alpha always 255
-    std::optional<PF_Fixed> opacity;       // percent, 16.16
+    std::optional<PF_Pixel> color;     // alpha always 255
+    std::optional<PF_Fixed> opacity;   // percent, 16.16
     std::optional<std::string> blend;
-    bool invert = false;                   // only switches on: off is the default
+    bool invert = false;   // only switches on: off is the default
     bool maskOnly = false;
     std::optional<std::string> falloff;
 };
@@ -37,9 +37,9 @@ struct EffectOptions {
 enum class WorldDepth { Bits8 = 8, Bits16 = 16, Bits32 = 32 };
 
 struct HostOptions {
-    HostSettings settings;                 // all but the layer size, which the layer decides
+    HostSettings settings;   // all but the layer size, which the layer decides
     WorldDepth depth = WorldDepth::Bits8;
-    std::string modulePath;                // empty = the module beside the command
+    std::string modulePath;   // empty = the module beside the command
 };
 
 /// Adds --shape, --origin, --width, --height, --angle, --feather, --fill, --color, --opacity,
@@ -67,4 +67,4 @@ bool ParseFixed(const std::string& text, PF_Fixed& value);
 /// A finite double from the whole text (strtod); false otherwise.
 bool ParseDouble(const std::string& text, double& value);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -17,7 +17,7 @@ bool IsFullSize(const HostSettings& settings) {
            settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
 }
 
-}  // namespace
+}   // namespace
 
 EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hostOptions,
                              const CommandContext& context, A_long layerWidth, A_long layerHeight)
@@ -65,4 +65,4 @@ void EffectSession::Check(PF_Err err, const std::string& what) const {
     throw HostError(what + ": " + why);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

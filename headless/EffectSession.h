@@ -39,4 +39,4 @@ private:
     Host m_host;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

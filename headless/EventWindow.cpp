@@ -52,13 +52,15 @@ int WindowSide(double extent, const char* what) {
     return static_cast<int>(side);
 }
 
-nlohmann::json PointJson(PF_FixedPoint pt) { return nlohmann::json::array({pt.x, pt.y}); }
+nlohmann::json PointJson(PF_FixedPoint pt) {
+    return nlohmann::json::array({pt.x, pt.y});
+}
 
 using PointMap = PF_FixedPoint (EventWindow::*)(PF_FixedPoint) const;
 
 // Every callback: check what the module passed, let the fault plan fail it, record it.
-PF_Err Convert(void* refcon, PF_ContextH context, PF_FixedPoint* pt, const char* name,
-               PointMap map, nlohmann::json args) noexcept {
+PF_Err Convert(void* refcon, PF_ContextH context, PF_FixedPoint* pt, const char* name, PointMap map,
+               nlohmann::json args) noexcept {
     auto* window = static_cast<EventWindow*>(refcon);
     if (window == nullptr) {
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -109,10 +111,9 @@ PF_Err FrameToSourceCallback(void* refcon, PF_ContextH context, PF_FixedPoint* p
                    nlohmann::json::object());
 }
 
-}  // namespace
+}   // namespace
 
-EventWindow::EventWindow(Host& host, const WindowOptions& options, A_long layerWidth,
-                         A_long layerHeight)
+EventWindow::EventWindow(Host& host, const WindowOptions& options, A_long layerWidth, A_long layerHeight)
     : m_host(host), m_options(options) {
     if (!IsWindowZoom(options.zoom)) {
         std::ostringstream why;
@@ -172,4 +173,4 @@ PF_FixedPoint EventWindow::FrameToSource(PF_FixedPoint pt) const {
     return Inverse(pt, m_options.zoom, m_options.offsetX, m_options.offsetY);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -56,4 +56,4 @@ private:
     PF_ContextPtr m_contextPtr = &m_context;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -38,4 +38,4 @@ struct FaultPlan {
     std::optional<PrPixelFormat> pixelFormatOverride;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -21,37 +21,44 @@ bool ParseConversion(const std::string& pattern, std::size_t begin, Conversion& 
     std::size_t i = begin + 1;
     c.begin = begin;
     c.zeroPad = i < pattern.size() && pattern[i] == '0';
-    if (c.zeroPad) ++i;
+    if (c.zeroPad)
+        ++i;
     std::size_t digits = 0;
     c.width = 0;
     for (; i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9'; ++i, ++digits) {
         c.width = (c.width * 10) + static_cast<unsigned>(pattern[i] - '0');
     }
-    if (digits > 1 || i >= pattern.size() || pattern[i] != 'd') return false;
+    if (digits > 1 || i >= pattern.size() || pattern[i] != 'd')
+        return false;
     c.end = i + 1;
     return true;
 }
 
 bool ParseNumber(const std::string& text, long& value) {
-    if (text.empty() || text.size() > 9) return false;
+    if (text.empty() || text.size() > 9)
+        return false;
     long v = 0;
     for (char ch : text) {
-        if (ch < '0' || ch > '9') return false;
+        if (ch < '0' || ch > '9')
+            return false;
         v = (v * 10) + (ch - '0');
     }
     value = v;
     return true;
 }
 
-}  // namespace
+}   // namespace
 
-bool HasFramePattern(const std::string& path) { return path.find('%') != std::string::npos; }
+bool HasFramePattern(const std::string& path) {
+    return path.find('%') != std::string::npos;
+}
 
 void CheckFramePattern(const std::string& pattern) {
     const std::size_t first = pattern.find('%');
     Conversion c;
     if (first == std::string::npos || !ParseConversion(pattern, first, c)) {
-        throw HostError("frame pattern " + pattern + ": needs one frame number conversion such as %d or %04d");
+        throw HostError("frame pattern " + pattern +
+                        ": needs one frame number conversion such as %d or %04d");
     }
     if (pattern.find('%', c.end) != std::string::npos) {
         throw HostError("frame pattern " + pattern + ": holds more than one '%'");
@@ -63,7 +70,8 @@ std::string FrameName(const std::string& pattern, long frame) {
     Conversion c;
     ParseConversion(pattern, pattern.find('%'), c);
     std::string number = std::to_string(frame);
-    if (number.size() < c.width) number.insert(0, c.width - number.size(), c.zeroPad ? '0' : ' ');
+    if (number.size() < c.width)
+        number.insert(0, c.width - number.size(), c.zeroPad ? '0' : ' ');
     return pattern.substr(0, c.begin) + number + pattern.substr(c.end);
 }
 
@@ -71,14 +79,16 @@ bool ParseFrameRange(const std::string& text, FrameRange& range) {
     const std::size_t dash = text.find('-');
     FrameRange r;
     if (dash == std::string::npos) {
-        if (!ParseNumber(text, r.first)) return false;
+        if (!ParseNumber(text, r.first))
+            return false;
         r.last = r.first;
     } else if (!ParseNumber(text.substr(0, dash), r.first) || !ParseNumber(text.substr(dash + 1), r.last)) {
         return false;
     }
-    if (r.first > r.last || r.last > kMaxFrame) return false;
+    if (r.first > r.last || r.last > kMaxFrame)
+        return false;
     range = r;
     return true;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -23,4 +23,4 @@ struct FrameRange {
 /// "A-B" with 0 <= A <= B, or a single frame "N"; false when malformed.
 bool ParseFrameRange(const std::string& text, FrameRange& range);
 
-}  // namespace corvelle
+}   // namespace corvelle

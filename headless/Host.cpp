@@ -90,7 +90,7 @@ const char* LayoutName(PixelLayout layout) {
     return "unknown";
 }
 
-}  // namespace
+}   // namespace
 
 struct Host::Impl {
     std::mutex callMutex;
@@ -102,14 +102,19 @@ struct Host::Impl {
     bool registering = false;   // add_param and register_ui are answered only during Parameters setup
 };
 
-Host::CommandScope::CommandScope(Host& host) : m_previous(t_active) { t_active = &host; }
-Host::CommandScope::~CommandScope() { t_active = m_previous; }
+Host::CommandScope::CommandScope(Host& host) : m_previous(t_active) {
+    t_active = &host;
+}
+Host::CommandScope::~CommandScope() {
+    t_active = m_previous;
+}
 
-Host* Host::Active() { return t_active; }
+Host* Host::Active() {
+    return t_active;
+}
 
 Host::Host(PF_EntryPointFunc entry, HostSettings settings)
-    : m_entry(entry), m_settings(settings), m_suites(m_trace, m_faults),
-      m_impl(std::make_unique<Impl>()) {
+    : m_entry(entry), m_settings(settings), m_suites(m_trace, m_faults), m_impl(std::make_unique<Impl>()) {
     if (!m_entry) {
         throw HostError("cannot make a host: the module gave no entry point");
     }
@@ -259,7 +264,8 @@ PF_Err Host::ParamsSetup() {
     // Every later command lends num_params records; the module must have registered them all.
     if (m_outData.num_params != static_cast<A_long>(m_current.size())) {
         throw HostError("Parameters setup: the module reports " + std::to_string(m_outData.num_params) +
-                        " parameters but registered " + std::to_string(m_current.size()) + " with the input layer");
+                        " parameters but registered " + std::to_string(m_current.size()) +
+                        " with the input layer");
     }
     drop.kept = true;
     return err;
@@ -284,11 +290,11 @@ PF_Err Host::Render(World& input, World& output) {
                         " but the output " + LayoutName(layout));
     }
     if (m_settings.app == HostApp::Premiere) {
-        const PrPixelFormat format = layout == PixelLayout::Bgra8 ? PrPixelFormat_BGRA_4444_8u
-                                                                   : PrPixelFormat_BGRA_4444_32f;
+        const PrPixelFormat format =
+            layout == PixelLayout::Bgra8 ? PrPixelFormat_BGRA_4444_8u : PrPixelFormat_BGRA_4444_32f;
         const bool bgra = layout == PixelLayout::Bgra8 || layout == PixelLayout::BgraFloat;
-        if (!bgra || std::find(m_pixelFormats.begin(), m_pixelFormats.end(), format) ==
-                         m_pixelFormats.end()) {
+        if (!bgra ||
+            std::find(m_pixelFormats.begin(), m_pixelFormats.end(), format) == m_pixelFormats.end()) {
             throw HostError(std::string("cannot render: the editor renders only the formats the "
                                         "module declared at Global setup, not ") +
                             LayoutName(layout));
@@ -391,8 +397,8 @@ void Host::AddBalanceCheck(std::function<std::vector<std::string>()> check) {
     m_balanceChecks.push_back(std::move(check));
 }
 
-void Host::RecordCall(const std::string& suite, int version, const std::string& function,
-                      nlohmann::json args, long result) {
+void Host::RecordCall(const std::string& suite, int version, const std::string& function, nlohmann::json args,
+                      long result) {
     m_trace.Record(CallRecord{suite, version, function, std::move(args), result});
 }
 
@@ -550,4 +556,4 @@ std::size_t Host::ReturnMsgRoom(const char* buffer) const {
     return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(end) - at);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -30,7 +30,7 @@ struct HostSettings {
     PF_RationalScale downsampleY{1, 1};
     PF_RationalScale pixelAspect{1, 1};
     PF_Quality quality = PF_Quality_HI;
-    unsigned threads = 0;        // rows of an iteration are spread over this many; 0 = all cores
+    unsigned threads = 0;   // rows of an iteration are spread over this many; 0 = all cores
     A_long currentTime = 0;
     A_long timeStep = 1;
     A_u_long timeScale = 30;
@@ -118,8 +118,8 @@ public:
     static Host* Active();
     /// The selector being dispatched to the module, if any.
     std::optional<PF_Cmd> RunningCommand() const { return m_running; }
-    void RecordCall(const std::string& suite, int version, const std::string& function,
-                    nlohmann::json args, long result);
+    void RecordCall(const std::string& suite, int version, const std::string& function, nlohmann::json args,
+                    long result);
     /// Counts a call of `function` and returns the fault plan's error for it, or 0.
     PF_Err InjectedFault(const std::string& function);
 
@@ -162,8 +162,7 @@ private:
     // Implementation detail; see Host.cpp.
     struct Impl;
     PF_Err Dispatch(PF_Cmd cmd, PF_ParamDef** params, PF_LayerDef* output, void* extra);
-    PF_Err DispatchWithCopies(PF_Cmd cmd, std::vector<PF_ParamDef>& copies, PF_LayerDef* output,
-                              void* extra);
+    PF_Err DispatchWithCopies(PF_Cmd cmd, std::vector<PF_ParamDef>& copies, PF_LayerDef* output, void* extra);
     void CheckBalance(const char* command);
     /// Throws HostError naming `cmd` when the last ParamsSetup failed.
     void RefuseAfterFailedSetup(PF_Cmd cmd) const;
@@ -191,4 +190,4 @@ private:
     bool m_paramsSetupFailed = false;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -18,4 +18,4 @@ Result GuardedCallback(Result failure, Body&& body) noexcept {
     }
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

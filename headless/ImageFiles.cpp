@@ -23,42 +23,83 @@ enum class FileKind { Png, Tiff, Exr, Other };
 FileKind KindOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return FileKind::Other;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return FileKind::Other;
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == "png") return FileKind::Png;
-    if (ext == "tif" || ext == "tiff") return FileKind::Tiff;
-    if (ext == "exr") return FileKind::Exr;
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == "png")
+        return FileKind::Png;
+    if (ext == "tif" || ext == "tiff")
+        return FileKind::Tiff;
+    if (ext == "exr")
+        return FileKind::Exr;
     return FileKind::Other;
 }
 
 // File sample → world channel, one overload per pair; the rules are PixelConversion's.
-void ToWorld(uint8_t b, uint8_t& out) { out = b; }
-void ToWorld(uint16_t p, uint8_t& out) { out = Short2Byte(p); }
-void ToWorld(float v, uint8_t& out) { out = Float2Byte(v); }
-void ToWorld(uint8_t b, uint16_t& out) { out = Byte2Deep(b); }
-void ToWorld(uint16_t p, uint16_t& out) { out = Short2Deep(p); }
-void ToWorld(float v, uint16_t& out) { out = Float2Deep(v); }
-void ToWorld(uint8_t b, float& out) { out = Byte2Float(b); }
-void ToWorld(uint16_t p, float& out) { out = Short2Float(p); }
-void ToWorld(float v, float& out) { out = v; }
+void ToWorld(uint8_t b, uint8_t& out) {
+    out = b;
+}
+void ToWorld(uint16_t p, uint8_t& out) {
+    out = Short2Byte(p);
+}
+void ToWorld(float v, uint8_t& out) {
+    out = Float2Byte(v);
+}
+void ToWorld(uint8_t b, uint16_t& out) {
+    out = Byte2Deep(b);
+}
+void ToWorld(uint16_t p, uint16_t& out) {
+    out = Short2Deep(p);
+}
+void ToWorld(float v, uint16_t& out) {
+    out = Float2Deep(v);
+}
+void ToWorld(uint8_t b, float& out) {
+    out = Byte2Float(b);
+}
+void ToWorld(uint16_t p, float& out) {
+    out = Short2Float(p);
+}
+void ToWorld(float v, float& out) {
+    out = v;
+}
 
 // World channel → file sample.
-void ToFile(uint8_t b, uint8_t& out) { out = b; }
-void ToFile(uint8_t b, float& out) { out = Byte2Float(b); }
-void ToFile(uint16_t a, uint16_t& out) { out = Deep2Short(a); }
-void ToFile(uint16_t a, float& out) { out = Deep2Float(a); }
-void ToFile(float v, float& out) { out = v; }
-void ToFile(float v, uint16_t& out) { out = Float2Short(v); }
+void ToFile(uint8_t b, uint8_t& out) {
+    out = b;
+}
+void ToFile(uint8_t b, float& out) {
+    out = Byte2Float(b);
+}
+void ToFile(uint16_t a, uint16_t& out) {
+    out = Deep2Short(a);
+}
+void ToFile(uint16_t a, float& out) {
+    out = Deep2Float(a);
+}
+void ToFile(float v, float& out) {
+    out = v;
+}
+void ToFile(float v, uint16_t& out) {
+    out = Float2Short(v);
+}
 
 template <class W>
 W FullAlpha();
 template <>
-uint8_t FullAlpha<uint8_t>() { return 255; }
+uint8_t FullAlpha<uint8_t>() {
+    return 255;
+}
 template <>
-uint16_t FullAlpha<uint16_t>() { return kDeepFull; }
+uint16_t FullAlpha<uint16_t>() {
+    return kDeepFull;
+}
 template <>
-float FullAlpha<float>() { return 1.0f; }
+float FullAlpha<float>() {
+    return 1.0f;
+}
 
 /// Where colour and alpha sit among a file's channels; alpha < 0 when it has none.
 struct FileChannels {
@@ -84,7 +125,8 @@ void FileToWorld(const std::vector<T>& samples, const FileChannels& fc, World& w
     const ChannelOrder wc = ChannelsOf(world.Layout());
     const std::size_t stride = static_cast<std::size_t>(fc.count);
     for (A_long y = 0; y < world.Height(); ++y) {
-        const T* src = samples.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(world.Width()) * stride;
+        const T* src =
+            samples.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(world.Width()) * stride;
         W* dst = reinterpret_cast<W*>(world.Row(y));
         for (A_long x = 0; x < world.Width(); ++x, src += stride, dst += 4) {
             ToWorld(src[fc.red], dst[wc.red]);
@@ -119,7 +161,8 @@ void ReadSamples(OIIO::ImageInput& in, const std::string& path, OIIO::TypeDesc t
 template <class W, class T>
 std::vector<T> WorldToFile(const World& world) {
     const ChannelOrder wc = ChannelsOf(world.Layout());
-    std::vector<T> samples(static_cast<std::size_t>(world.Width()) * static_cast<std::size_t>(world.Height()) * 4);
+    std::vector<T> samples(static_cast<std::size_t>(world.Width()) *
+                           static_cast<std::size_t>(world.Height()) * 4);
     T* dst = samples.data();
     for (A_long y = 0; y < world.Height(); ++y) {
         const W* src = reinterpret_cast<const W*>(world.Row(y));
@@ -134,10 +177,12 @@ std::vector<T> WorldToFile(const World& world) {
 }
 
 template <class T>
-void WriteSamples(const std::string& path, const World& world, const std::vector<T>& samples, OIIO::TypeDesc type) {
+void WriteSamples(const std::string& path, const World& world, const std::vector<T>& samples,
+                  OIIO::TypeDesc type) {
     AtomicFile file(path);
     std::unique_ptr<OIIO::ImageOutput> out = OIIO::ImageOutput::create(file.TempPath());
-    if (!out) throw HostError("writing " + path + ": " + OIIO::geterror());
+    if (!out)
+        throw HostError("writing " + path + ": " + OIIO::geterror());
     OIIO::ImageSpec spec(world.Width(), world.Height(), 4, type);
     spec.channelnames = {"R", "G", "B", "A"};
     spec.alpha_channel = 3;
@@ -148,7 +193,7 @@ void WriteSamples(const std::string& path, const World& world, const std::vector
     file.Commit();
 }
 
-}  // namespace
+}   // namespace
 
 World ReadImage(const std::string& path, PixelLayout layout) {
     OIIO::ImageSpec config;
@@ -156,15 +201,17 @@ World ReadImage(const std::string& path, PixelLayout layout) {
     std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config);
     if (!in) {
         std::string why = OIIO::geterror();
-        throw HostError("reading " + path + ": " + (why.empty() ? "not an image file OpenImageIO can read" : why));
+        throw HostError("reading " + path + ": " +
+                        (why.empty() ? "not an image file OpenImageIO can read" : why));
     }
     const OIIO::ImageSpec& spec = in->spec();
     if (spec.width < 1 || spec.height < 1 || spec.depth != 1 || spec.nchannels < 1) {
         throw HostError("reading " + path + ": not a flat picture with at least one channel");
     }
     if (spec.width > kMaxSide || spec.height > kMaxSide) {
-        throw HostError("reading " + path + ": " + std::to_string(spec.width) + "x" + std::to_string(spec.height) +
-                        " is larger than the " + std::to_string(kMaxSide) + " pixels a layer side may have");
+        throw HostError("reading " + path + ": " + std::to_string(spec.width) + "x" +
+                        std::to_string(spec.height) + " is larger than the " + std::to_string(kMaxSide) +
+                        " pixels a layer side may have");
     }
     World world(layout, spec.width, spec.height);
     const bool uniform = spec.channelformats.empty();
@@ -214,4 +261,4 @@ void WriteImage(const std::string& path, const World& world) {
     }
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

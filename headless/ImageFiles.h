@@ -22,4 +22,4 @@ void CheckImageOutputPath(const std::string& path);
 /// whole or not at all. Throws HostError on failure.
 void WriteImage(const std::string& path, const World& world);
 
-}  // namespace corvelle
+}   // namespace corvelle

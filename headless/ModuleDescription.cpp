@@ -48,11 +48,17 @@ nlohmann::json BitNames(A_long value, const NamedBit (&names)[N]) {
     return list;
 }
 
-std::string Text(const char* text, std::size_t capacity) { return std::string(text, strnlen(text, capacity)); }
+std::string Text(const char* text, std::size_t capacity) {
+    return std::string(text, strnlen(text, capacity));
+}
 
-double FromFixed(PF_Fixed value) { return static_cast<double>(value) / 65536.0; }
+double FromFixed(PF_Fixed value) {
+    return static_cast<double>(value) / 65536.0;
+}
 
-nlohmann::json Range(double low, double high) { return nlohmann::json::array({low, high}); }
+nlohmann::json Range(double low, double high) {
+    return nlohmann::json::array({low, high});
+}
 
 /// The choice text split at bars, `count` entries as the host shows them; missing ones are empty.
 nlohmann::json Choices(const char* text, A_short count) {
@@ -78,7 +84,9 @@ std::string ColorText(const PF_Pixel& pixel) {
     return text;
 }
 
-nlohmann::json Color(const PF_Pixel& pixel) { return {{"rgb", ColorText(pixel)}, {"alpha", pixel.alpha}}; }
+nlohmann::json Color(const PF_Pixel& pixel) {
+    return {{"rgb", ColorText(pixel)}, {"alpha", pixel.alpha}};
+}
 
 const char* TypeName(PF_ParamType type) {
     switch (type) {
@@ -105,8 +113,10 @@ void AddTypeFields(const PF_ParamDef& def, const PF_ParamDef& current, nlohmann:
     case PF_Param_FLOAT_SLIDER:
         entry["default"] = static_cast<double>(def.u.fs_d.dephault);
         entry["value"] = current.u.fs_d.value;
-        entry["valid"] = Range(static_cast<double>(def.u.fs_d.valid_min), static_cast<double>(def.u.fs_d.valid_max));
-        entry["slider"] = Range(static_cast<double>(def.u.fs_d.slider_min), static_cast<double>(def.u.fs_d.slider_max));
+        entry["valid"] =
+            Range(static_cast<double>(def.u.fs_d.valid_min), static_cast<double>(def.u.fs_d.valid_max));
+        entry["slider"] =
+            Range(static_cast<double>(def.u.fs_d.slider_min), static_cast<double>(def.u.fs_d.slider_max));
         entry["precision"] = def.u.fs_d.precision;
         entry["display_flags"] = def.u.fs_d.display_flags;
         entry["curve_tolerance"] = static_cast<double>(def.u.fs_d.curve_tolerance);
@@ -143,7 +153,7 @@ void AddTypeFields(const PF_ParamDef& def, const PF_ParamDef& current, nlohmann:
     }
 }
 
-}  // namespace
+}   // namespace
 
 std::string Decimal(double value) {
     char text[40];
@@ -165,10 +175,10 @@ nlohmann::json DescribeVersion(A_u_long word) {
     const unsigned stage = (word >> PF_VERS_STAGE_SHIFT) & PF_VERS_STAGE_BITS;
     const unsigned build = (word >> PF_VERS_BUILD_SHIFT) & PF_VERS_BUILD_BITS;
     char text[96];
-    std::snprintf(text, sizeof text, "version %u.%u.%u %s build %u (0x%x)", major, minor, fix,
-                  kStages[stage], build, static_cast<unsigned>(word));
-    return {{"word", word}, {"major", major}, {"minor", minor}, {"fix", fix},
-            {"stage", kStages[stage]}, {"build", build}, {"text", text}};
+    std::snprintf(text, sizeof text, "version %u.%u.%u %s build %u (0x%x)", major, minor, fix, kStages[stage],
+                  build, static_cast<unsigned>(word));
+    return {{"word", word},   {"major", major}, {"minor", minor}, {"fix", fix}, {"stage", kStages[stage]},
+            {"build", build}, {"text", text}};
 }
 
 nlohmann::json DescribeOutFlags(PF_OutFlags flags) {
@@ -194,18 +204,19 @@ nlohmann::json DescribeParams(Host& host) {
         const int index = static_cast<int>(i) + 1;
         const PF_ParamDef& def = registered[i];
         const ParamUIState ui = host.UIState(index);
-        nlohmann::json entry{{"index", index},
-                             {"name", ui.name},
-                             {"registered_name", Text(def.name, sizeof def.name)},
-                             {"type", TypeName(def.param_type)},
-                             {"type_code", def.param_type},
-                             {"id", def.uu.id},
-                             {"flags", {{"value", def.flags}, {"names", BitNames(def.flags, kParamFlagNames)}}},
-                             {"disabled", ui.disabled}};
+        nlohmann::json entry{
+            {"index", index},
+            {"name", ui.name},
+            {"registered_name", Text(def.name, sizeof def.name)},
+            {"type", TypeName(def.param_type)},
+            {"type_code", def.param_type},
+            {"id", def.uu.id},
+            {"flags", {{"value", def.flags}, {"names", BitNames(def.flags, kParamFlagNames)}}},
+            {"disabled", ui.disabled}};
         AddTypeFields(def, host.Param(index), entry);
         table.push_back(entry);
     }
     return table;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

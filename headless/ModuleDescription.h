@@ -27,4 +27,4 @@ std::string Decimal(double value);
 /// Shortest decimal text that reads back as the same float (for the host's single-precision fields).
 std::string Decimal(float value);
 
-}  // namespace corvelle
+}   // namespace corvelle

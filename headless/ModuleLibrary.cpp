@@ -23,7 +23,7 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
+}   // namespace
 
 ModuleLibrary::ModuleLibrary(const std::string& path) : m_path(path) {
     // Without a slash dlopen would search the library path instead of the named file.
@@ -55,4 +55,4 @@ std::string ModuleLibrary::DefaultPath(const std::string& argv0) {
     return FolderOf(command) + "/" + CORVELLE_MODULE_FILE_NAME;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

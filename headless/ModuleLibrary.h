@@ -34,4 +34,4 @@ private:
     PF_EntryPointFunc m_entry = nullptr;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

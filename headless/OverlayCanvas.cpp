@@ -39,10 +39,8 @@ uint32_t FromFloat(float v) {
 Straight8 ReadPixel(const World& world, A_long x, A_long y) {
     const uint8_t* p = world.PixelAt(x, y);
     switch (world.Layout()) {
-    case PixelLayout::Argb8:
-        return {p[0], p[1], p[2], p[3]};
-    case PixelLayout::Bgra8:
-        return {p[3], p[2], p[1], p[0]};
+    case PixelLayout::Argb8: return {p[0], p[1], p[2], p[3]};
+    case PixelLayout::Bgra8: return {p[3], p[2], p[1], p[0]};
     case PixelLayout::Argb16: {
         uint16_t c[4];
         std::memcpy(c, p, sizeof c);
@@ -59,7 +57,9 @@ Straight8 ReadPixel(const World& world, A_long x, A_long y) {
 
 // ARGB32 holds premultiplied colour: each channel × alpha / 255, rounded to nearest
 // (not the ÷256 shift, which darkens opaque white to 254).
-uint32_t Premultiply(uint32_t c, uint32_t alpha) { return ((c * alpha) + 127u) / 255u; }
+uint32_t Premultiply(uint32_t c, uint32_t alpha) {
+    return ((c * alpha) + 127u) / 255u;
+}
 
 cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
     auto* bytes = static_cast<std::vector<unsigned char>*>(closure);
@@ -67,28 +67,29 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
     return CAIRO_STATUS_SUCCESS;
 }
 
-}  // namespace
+}   // namespace
 
-void CanvasPath::MoveTo(double x, double y) { m_ops.push_back({OpKind::Move, x, y, 0.0, 0.0, 0.0}); }
+void CanvasPath::MoveTo(double x, double y) {
+    m_ops.push_back({OpKind::Move, x, y, 0.0, 0.0, 0.0});
+}
 
-void CanvasPath::LineTo(double x, double y) { m_ops.push_back({OpKind::Line, x, y, 0.0, 0.0, 0.0}); }
+void CanvasPath::LineTo(double x, double y) {
+    m_ops.push_back({OpKind::Line, x, y, 0.0, 0.0, 0.0});
+}
 
-void CanvasPath::AddArc(double cx, double cy, double radius, double startDegrees,
-                        double sweepDegrees) {
+void CanvasPath::AddArc(double cx, double cy, double radius, double startDegrees, double sweepDegrees) {
     m_ops.push_back({OpKind::Arc, cx, cy, radius, startDegrees, sweepDegrees});
 }
 
-void CanvasPath::Close() { m_ops.push_back({OpKind::Close, 0.0, 0.0, 0.0, 0.0, 0.0}); }
+void CanvasPath::Close() {
+    m_ops.push_back({OpKind::Close, 0.0, 0.0, 0.0, 0.0, 0.0});
+}
 
 void CanvasPath::AppendTo(cairo_t* cr) const {
     for (const Op& op : m_ops) {
         switch (op.kind) {
-        case OpKind::Move:
-            cairo_move_to(cr, op.x, op.y);
-            break;
-        case OpKind::Line:
-            cairo_line_to(cr, op.x, op.y);
-            break;
+        case OpKind::Move: cairo_move_to(cr, op.x, op.y); break;
+        case OpKind::Line: cairo_line_to(cr, op.x, op.y); break;
         case OpKind::Arc: {
             // Cairo's angles are radians and, with y down, grow clockwise like the host's.
             const bool whole = std::fabs(op.sweep) >= 360.0;
@@ -105,9 +106,7 @@ void CanvasPath::AppendTo(cairo_t* cr) const {
             }
             break;
         }
-        case OpKind::Close:
-            cairo_close_path(cr);
-            break;
+        case OpKind::Close: cairo_close_path(cr); break;
         }
     }
 }
@@ -128,8 +127,7 @@ OverlayCanvas::OverlayCanvas(int width, int height)
     }
 }
 
-void OverlayCanvas::PaintLayer(const World& picture, double left, double top, double scaleX,
-                               double scaleY) {
+void OverlayCanvas::PaintLayer(const World& picture, double left, double top, double scaleX, double scaleY) {
     // A singular or non-finite matrix would leave the context in an error state for good, and
     // every later stroke on it would draw nothing; so it never reaches Cairo. The product is
     // checked too: Cairo refuses a matrix whose determinant underflows to zero.
@@ -216,4 +214,4 @@ void OverlayCanvas::WritePng(const std::string& path) {
     WriteFileAtomically(path, bytes);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

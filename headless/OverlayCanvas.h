@@ -87,4 +87,4 @@ private:
     std::unique_ptr<cairo_t, ContextDeleter> m_cr;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

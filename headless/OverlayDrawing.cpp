@@ -16,7 +16,8 @@ namespace corvelle {
 
 void CheckOverlayOutputPath(const std::string& path) {
     std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) {
         throw HostError("writing " + path + ": the overlay is a PNG picture, so its name must end in .png");
     }
@@ -43,7 +44,8 @@ void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const s
         throw HostError("draw event: the module returned error " + std::to_string(err));
     }
     if ((event.evt_out_flags & PF_EO_HANDLED_EVENT) == 0) {
-        std::cerr << "corvelle: warning: draw event: the module did not handle it, so no controls are drawn\n";
+        std::cerr
+            << "corvelle: warning: draw event: the module did not handle it, so no controls are drawn\n";
     }
     if (!tracePath.empty()) {
         std::ostringstream lines;
@@ -54,4 +56,4 @@ void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const s
     canvas.WritePng(pngPath);
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -20,4 +20,4 @@ void CheckOverlayOutputPath(const std::string& path);
 void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const std::string& pngPath,
                  const std::string& tracePath);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -11,7 +11,9 @@ namespace {
 
 constexpr double kFixedOne = 65536.0;
 
-double FromFixed(PF_Fixed v) { return static_cast<double>(v) / kFixedOne; }
+double FromFixed(PF_Fixed v) {
+    return static_cast<double>(v) / kFixedOne;
+}
 
 const PF_ParamDef& ById(Host& host, A_long id, PF_ParamType type, const char* name) {
     const std::vector<PF_ParamDef>& registered = host.RegisteredParams();
@@ -19,7 +21,8 @@ const PF_ParamDef& ById(Host& host, A_long id, PF_ParamType type, const char* na
         if (registered[i].uu.id == id) {
             if (registered[i].param_type != type) {
                 throw HostError(std::string("reading ") + name + ": the module registers it as type " +
-                                std::to_string(registered[i].param_type) + ", expected " + std::to_string(type));
+                                std::to_string(registered[i].param_type) + ", expected " +
+                                std::to_string(type));
             }
             return host.Param(static_cast<int>(i) + 1);
         }
@@ -34,7 +37,7 @@ std::string Hex(const PF_Pixel& c) {
     return text;
 }
 
-}  // namespace
+}   // namespace
 
 nlohmann::ordered_json ParamSnapshot(Host& host) {
     const PF_PointDef& origin = ById(host, 1, PF_Param_POINT, "origin").u.td;
@@ -55,7 +58,8 @@ nlohmann::ordered_json ParamSnapshot(Host& host) {
     return values;
 }
 
-std::vector<std::string> ChangedParams(const nlohmann::ordered_json& before, const nlohmann::ordered_json& after) {
+std::vector<std::string> ChangedParams(const nlohmann::ordered_json& before,
+                                       const nlohmann::ordered_json& after) {
     std::vector<std::string> changed;
     for (const auto& item : after.items()) {
         if (!before.contains(item.key()) || before[item.key()] != item.value()) {
@@ -65,4 +69,4 @@ std::vector<std::string> ChangedParams(const nlohmann::ordered_json& before, con
     return changed;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

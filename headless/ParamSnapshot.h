@@ -18,6 +18,7 @@ class Host;
 nlohmann::ordered_json ParamSnapshot(Host& host);
 
 /// The names whose values differ between two snapshots, in snapshot order.
-std::vector<std::string> ChangedParams(const nlohmann::ordered_json& before, const nlohmann::ordered_json& after);
+std::vector<std::string> ChangedParams(const nlohmann::ordered_json& before,
+                                       const nlohmann::ordered_json& after);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -6,8 +6,10 @@ namespace {
 
 /// Clamps to 0..1 with NaN at 0: the comparisons are arranged so NaN fails both.
 double Unit(float v) {
-    if (v >= 1.0f) return 1.0;
-    if (v > 0.0f) return static_cast<double>(v);
+    if (v >= 1.0f)
+        return 1.0;
+    if (v > 0.0f)
+        return static_cast<double>(v);
     return 0.0;
 }
 
@@ -17,9 +19,11 @@ uint32_t ScaleRound(float v, double scale) {
     return static_cast<uint32_t>((Unit(v) * scale) + 0.5);
 }
 
-uint32_t DeepClamped(uint16_t a) { return a > kDeepFull ? kDeepFull : a; }
+uint32_t DeepClamped(uint16_t a) {
+    return a > kDeepFull ? kDeepFull : a;
+}
 
-}  // namespace
+}   // namespace
 
 ChannelOrder ChannelsOf(PixelLayout layout) {
     switch (layout) {
@@ -51,16 +55,28 @@ uint8_t Short2Byte(uint16_t p) {
     return static_cast<uint8_t>(((static_cast<uint32_t>(p) * 255u) + 32767u) / 65535u);
 }
 
-float Byte2Float(uint8_t b) { return static_cast<float>(b) / 255.0f; }
+float Byte2Float(uint8_t b) {
+    return static_cast<float>(b) / 255.0f;
+}
 
-float Short2Float(uint16_t p) { return static_cast<float>(p) / 65535.0f; }
+float Short2Float(uint16_t p) {
+    return static_cast<float>(p) / 65535.0f;
+}
 
-float Deep2Float(uint16_t a) { return static_cast<float>(a) / 32768.0f; }
+float Deep2Float(uint16_t a) {
+    return static_cast<float>(a) / 32768.0f;
+}
 
-uint8_t Float2Byte(float v) { return static_cast<uint8_t>(ScaleRound(v, 255.0)); }
+uint8_t Float2Byte(float v) {
+    return static_cast<uint8_t>(ScaleRound(v, 255.0));
+}
 
-uint16_t Float2Short(float v) { return static_cast<uint16_t>(ScaleRound(v, 65535.0)); }
+uint16_t Float2Short(float v) {
+    return static_cast<uint16_t>(ScaleRound(v, 65535.0));
+}
 
-uint16_t Float2Deep(float v) { return static_cast<uint16_t>(ScaleRound(v, 32768.0)); }
+uint16_t Float2Deep(float v) {
+    return static_cast<uint16_t>(ScaleRound(v, 32768.0));
+}
 
-}  // namespace corvelle
+}   // namespace corvelle

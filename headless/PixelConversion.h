@@ -45,4 +45,4 @@ uint16_t Float2Short(float v);
 /// Float to the 16-bit world: clamp to 0..1, × 32768, round.
 uint16_t Float2Deep(float v);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -29,4 +29,4 @@ World PointSample(const World& source, PF_RationalScale factorX, PF_RationalScal
     return sampled;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -12,4 +12,4 @@ A_long DownsampledSide(A_long side, PF_RationalScale factor);
 /// the top-left layer pixel of the block that output pixel covers. A factor of 1 copies.
 World PointSample(const World& source, PF_RationalScale factorX, PF_RationalScale factorY);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -11,23 +11,28 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
-}  // namespace
+}   // namespace
 
 Progress::Progress(long total)
-    : m_total(total), m_enabled(isatty(STDERR_FILENO) == 1), m_start(std::chrono::steady_clock::now()),
+    : m_total(total),
+      m_enabled(isatty(STDERR_FILENO) == 1),
+      m_start(std::chrono::steady_clock::now()),
       m_lastDraw(m_start) {}
 
 Progress::~Progress() {
-    if (!m_enabled || m_done == 0) return;
+    if (!m_enabled || m_done == 0)
+        return;
     Draw();
     std::fputc('\n', stderr);
 }
 
 void Progress::FrameDone() {
     ++m_done;
-    if (!m_enabled) return;
+    if (!m_enabled)
+        return;
     const auto now = std::chrono::steady_clock::now();
-    if (m_shown && now - m_lastDraw < std::chrono::milliseconds(100)) return;
+    if (m_shown && now - m_lastDraw < std::chrono::milliseconds(100))
+        return;
     m_lastDraw = now;
     Draw();
 }
@@ -39,8 +44,8 @@ void Progress::Draw() {
     if (m_total > 0) {
         const int filled = static_cast<int>((static_cast<long long>(m_done) * kBarWidth) / m_total);
         line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " + std::to_string(m_done) + "/" +
-                std::to_string(m_total);
+                std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " +
+                std::to_string(m_done) + "/" + std::to_string(m_total);
     } else {
         line += "frame " + std::to_string(m_done);
     }
@@ -52,4 +57,4 @@ void Progress::Draw() {
     m_shown = true;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

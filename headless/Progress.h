@@ -29,4 +29,4 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

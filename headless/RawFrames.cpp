@@ -15,13 +15,15 @@ namespace {
 // The world keeps 16-bit and float channels in native order; the stream's are little-endian.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "raw streams copy native little-endian channels");
 
-std::string Why() { return std::strerror(errno); }
+std::string Why() {
+    return std::strerror(errno);
+}
 
 std::string DisplayName(const std::string& path, const char* standardName) {
     return path == "-" ? std::string(standardName) : path;
 }
 
-}  // namespace
+}   // namespace
 
 std::size_t RawFrameBytes(PixelLayout layout, A_long width, A_long height) {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(layout);
@@ -33,12 +35,14 @@ RawFrameReader::RawFrameReader(const std::string& path) : m_name(DisplayName(pat
         return;
     }
     m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) throw HostError("reading " + m_name + ": " + Why());
+    if (m_fd < 0)
+        throw HostError("reading " + m_name + ": " + Why());
     m_owned = true;
 }
 
 RawFrameReader::~RawFrameReader() {
-    if (m_owned) close(m_fd);
+    if (m_owned)
+        close(m_fd);
 }
 
 bool RawFrameReader::Next(World& world) {
@@ -49,17 +53,20 @@ bool RawFrameReader::Next(World& world) {
     while (got < frameBytes) {
         const ssize_t n = read(m_fd, m_buffer.data() + got, frameBytes - got);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw HostError("reading " + m_name + ": " + Why());
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         got += static_cast<std::size_t>(n);
     }
-    if (got == 0 && frameBytes > 0) return false;
+    if (got == 0 && frameBytes > 0)
+        return false;
     if (got < frameBytes) {
-        throw HostError("reading " + m_name + ": frame " + std::to_string(m_frames + 1) + " is short: " +
-                        std::to_string(frameBytes - got) + " of its " + std::to_string(frameBytes) +
-                        " bytes are missing");
+        throw HostError("reading " + m_name + ": frame " + std::to_string(m_frames + 1) +
+                        " is short: " + std::to_string(frameBytes - got) + " of its " +
+                        std::to_string(frameBytes) + " bytes are missing");
     }
     for (A_long y = 0; y < world.Height(); ++y) {
         std::memcpy(world.Row(y), m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), rowBytes);
@@ -69,7 +76,8 @@ bool RawFrameReader::Next(World& world) {
 }
 
 RawFrameWriter::RawFrameWriter(const std::string& path) : m_name(DisplayName(path, "standard output")) {
-    if (path != "-") m_file = std::make_unique<AtomicFile>(path);
+    if (path != "-")
+        m_file = std::make_unique<AtomicFile>(path);
 }
 
 void RawFrameWriter::Write(const World& world) {
@@ -87,7 +95,8 @@ void RawFrameWriter::Write(const World& world) {
     while (left > 0) {
         const ssize_t n = write(STDOUT_FILENO, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw HostError("writing " + m_name + ": " + Why());
         }
         p += n;
@@ -96,7 +105,8 @@ void RawFrameWriter::Write(const World& world) {
 }
 
 void RawFrameWriter::Finish() {
-    if (m_file) m_file->Commit();
+    if (m_file)
+        m_file->Commit();
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

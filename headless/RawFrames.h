@@ -53,4 +53,4 @@ private:
     std::vector<uint8_t> m_buffer;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

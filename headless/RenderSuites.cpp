@@ -38,13 +38,14 @@ bool Walkable(const PF_EffectWorld& world, std::size_t pixelSize) {
 template <class Pixel>
 Pixel* PixelAddress(const PF_EffectWorld& world, A_long x, A_long y) {
     return reinterpret_cast<Pixel*>(reinterpret_cast<char*>(world.data) +
-                                    static_cast<std::ptrdiff_t>(y) * world.rowbytes) + x;
+                                    static_cast<std::ptrdiff_t>(y) * world.rowbytes) +
+           x;
 }
 
 /// Calls the pixel function for rows [y0, y1) of `area`; stops at the first error.
 template <class Pixel, class PixelFunc>
-PF_Err IterateBand(const PF_EffectWorld* src, const PF_LRect& area, A_long y0, A_long y1,
-                   void* refcon, PixelFunc pix_fn, const PF_EffectWorld& dst) {
+PF_Err IterateBand(const PF_EffectWorld* src, const PF_LRect& area, A_long y0, A_long y1, void* refcon,
+                   PixelFunc pix_fn, const PF_EffectWorld& dst) {
     for (A_long y = y0; y < y1; ++y) {
         Pixel* out = PixelAddress<Pixel>(dst, area.left, y);
         // Beyond the input the function sees transparent black, never memory past the input.
@@ -72,8 +73,8 @@ PF_Err IterateBand(const PF_EffectWorld* src, const PF_LRect& area, A_long y0, A
 /// Spreads the area's rows over the host's threads in contiguous bands; the lowest band's
 /// error is the first error in row order, so the result does not depend on timing.
 template <class Pixel, class PixelFunc>
-PF_Err IterateRows(const Host* host, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
-                   PixelFunc pix_fn, PF_EffectWorld* dst) {
+PF_Err IterateRows(const Host* host, PF_EffectWorld* src, const PF_Rect* area, void* refcon, PixelFunc pix_fn,
+                   PF_EffectWorld* dst) {
     if (!dst || !pix_fn || PixelSize(host, *dst) != sizeof(Pixel) || !Walkable(*dst, sizeof(Pixel))) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
@@ -143,24 +144,25 @@ PF_Err Iterate(const char* suite, PF_InData* in_data, A_long progress_base, A_lo
 
 PF_Err Iterate8(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
                 const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst) {
-    return Iterate<PF_Pixel>(kPFIterate8Suite, in_data, progress_base, progress_final, src, area,
-                             refcon, pix_fn, dst);
+    return Iterate<PF_Pixel>(kPFIterate8Suite, in_data, progress_base, progress_final, src, area, refcon,
+                             pix_fn, dst);
 }
 
 PF_Err Iterate16(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
                  const PF_Rect* area, void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst) {
-    return Iterate<PF_Pixel16>(kPFIterate16Suite, in_data, progress_base, progress_final, src, area,
-                               refcon, pix_fn, dst);
+    return Iterate<PF_Pixel16>(kPFIterate16Suite, in_data, progress_base, progress_final, src, area, refcon,
+                               pix_fn, dst);
 }
 
-PF_Err TransformCopy(const char* function, PF_ProgPtr effect_ref, PF_EffectWorld* src,
-                     PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
+PF_Err TransformCopy(const char* function, PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
+                     PF_Rect* src_r, PF_Rect* dst_r) {
     return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
         Host* host = Host::Active();
         if (!host) {
             return PF_Err_INVALID_CALLBACK;
         }
-        PF_Err err = effect_ref == host->EffectRef() ? host->InjectedFault(function) : PF_Err_BAD_CALLBACK_PARAM;
+        PF_Err err =
+            effect_ref == host->EffectRef() ? host->InjectedFault(function) : PF_Err_BAD_CALLBACK_PARAM;
         if (!err) {
             err = CopyWorld(host, src, dst, src_r, dst_r);
         }
@@ -196,13 +198,15 @@ PF_Err PixelFormatCall(const char* function, nlohmann::json args, Body&& body) {
 }
 
 PF_Err AddSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat pixel_format) {
-    return PixelFormatCall("AddSupportedPixelFormat", {{"format", pixel_format}},
-                           [&](Host& host, nlohmann::json&) { return host.AddSupportedPixelFormat(effect_ref, pixel_format); });
+    return PixelFormatCall(
+        "AddSupportedPixelFormat", {{"format", pixel_format}},
+        [&](Host& host, nlohmann::json&) { return host.AddSupportedPixelFormat(effect_ref, pixel_format); });
 }
 
 PF_Err ClearSupportedPixelFormats(PF_ProgPtr effect_ref) {
-    return PixelFormatCall("ClearSupportedPixelFormats", nlohmann::json::object(),
-                           [&](Host& host, nlohmann::json&) { return host.ClearSupportedPixelFormats(effect_ref); });
+    return PixelFormatCall(
+        "ClearSupportedPixelFormats", nlohmann::json::object(),
+        [&](Host& host, nlohmann::json&) { return host.ClearSupportedPixelFormats(effect_ref); });
 }
 
 PF_Err GetPixelFormat(PF_EffectWorld* worldP, PrPixelFormat* pixel_formatP) {
@@ -221,7 +225,7 @@ constexpr PF_WorldTransformSuite1 kWorldTransformSuite{Copy, CopyHQ};
 constexpr PF_PixelFormatSuite1 kPixelFormatSuite{AddSupportedPixelFormat, ClearSupportedPixelFormats,
                                                  GetPixelFormat};
 
-}  // namespace
+}   // namespace
 
 void RegisterRenderSuites(SuiteRegistry& suites) {
     suites.Add(kPFIterate8Suite, kPFIterate8SuiteVersion1, &kIterate8Suite);
@@ -230,8 +234,8 @@ void RegisterRenderSuites(SuiteRegistry& suites) {
     suites.Add(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &kPixelFormatSuite);
 }
 
-PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* dst,
-                 const PF_Rect* src_r, const PF_Rect* dst_r) {
+PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* dst, const PF_Rect* src_r,
+                 const PF_Rect* dst_r) {
     if (!src || !dst || src_r || dst_r) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
@@ -257,4 +261,4 @@ PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* ds
     return PF_Err_NONE;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -15,7 +15,7 @@ void RegisterRenderSuites(SuiteRegistry& suites);
 
 /// Makes `dst` equal to `src` over their common area and transparent black elsewhere; both
 /// worlds must have the same pixel size. Only whole-world copies (null rectangles) are served.
-PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* dst,
-                 const PF_Rect* src_r, const PF_Rect* dst_r);
+PF_Err CopyWorld(const Host* host, const PF_EffectWorld* src, PF_EffectWorld* dst, const PF_Rect* src_r,
+                 const PF_Rect* dst_r);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -10,7 +10,9 @@ namespace corvelle {
 
 namespace {
 
-std::string Times(int n) { return std::to_string(n) + (n == 1 ? " time" : " times"); }
+std::string Times(int n) {
+    return std::to_string(n) + (n == 1 ? " time" : " times");
+}
 
 SPErr BasicAcquireSuite(const char* name, int32 version, const void** suite) {
     return GuardedCallback<SPErr>(kSPSuiteNotFoundError, [&]() -> SPErr {
@@ -34,10 +36,9 @@ SPErr BasicReleaseSuite(const char* name, int32 version) {
 
 constexpr SPBasicSuite kBasicSuite{BasicAcquireSuite, BasicReleaseSuite};
 
-}  // namespace
+}   // namespace
 
-SuiteRegistry::SuiteRegistry(CallTrace& trace, const FaultPlan& faults)
-    : m_trace(trace), m_faults(faults) {}
+SuiteRegistry::SuiteRegistry(CallTrace& trace, const FaultPlan& faults) : m_trace(trace), m_faults(faults) {}
 
 void SuiteRegistry::Add(const std::string& name, int version, const void* table) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -58,8 +59,8 @@ SPErr SuiteRegistry::Acquire(const char* name, int32 version, const void** suite
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto found = m_tables.find({key, version});
-        const bool refusedNow = !m_faults.refuseOnlyDuring ||
-                                (host && host->RunningCommand() == m_faults.refuseOnlyDuring);
+        const bool refusedNow =
+            !m_faults.refuseOnlyDuring || (host && host->RunningCommand() == m_faults.refuseOnlyDuring);
         if (!name || !suite || found == m_tables.end() ||
             (refusedNow && m_faults.refusedSuites.count({key, version}) != 0)) {
             err = kSPSuiteNotFoundError;
@@ -98,9 +99,8 @@ std::vector<std::string> SuiteRegistry::BalanceProblems() const {
     std::vector<std::string> problems;
     for (const auto& [suite, counts] : m_counts) {
         if (counts.acquired != counts.released) {
-            problems.push_back("\"" + suite.first + "\" " + std::to_string(suite.second) +
-                               " acquired " + Times(counts.acquired) + ", released " +
-                               Times(counts.released));
+            problems.push_back("\"" + suite.first + "\" " + std::to_string(suite.second) + " acquired " +
+                               Times(counts.acquired) + ", released " + Times(counts.released));
         }
     }
     return problems;
@@ -111,6 +111,8 @@ void SuiteRegistry::ResetBalance() {
     m_counts.clear();
 }
 
-const SPBasicSuite* SuiteRegistry::BasicSuite() const { return &kBasicSuite; }
+const SPBasicSuite* SuiteRegistry::BasicSuite() const {
+    return &kBasicSuite;
+}
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -49,4 +49,4 @@ private:
     std::map<std::pair<std::string, int>, Counts> m_counts;
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -33,9 +33,12 @@ Rgba FromHsb(double hue, double saturation, double brightness) {
 
 Rgba PictureAt(double fx, double fy) {
     const double hue = fx * 360.0;
-    if (fy < 0.5) return FromHsb(hue, 1.0, 1.0 - (0.8 * (fy / 0.5)));
-    if (fy < 0.75) return FromHsb(hue, 1.0 - ((fy - 0.5) / 0.25), 1.0);
-    if (fy < 0.875) return Rgba{fx, fx, fx, 1.0};
+    if (fy < 0.5)
+        return FromHsb(hue, 1.0, 1.0 - (0.8 * (fy / 0.5)));
+    if (fy < 0.75)
+        return FromHsb(hue, 1.0 - ((fy - 0.5) / 0.25), 1.0);
+    if (fy < 0.875)
+        return Rgba{fx, fx, fx, 1.0};
     Rgba c = FromHsb(hue, 1.0, 1.0);
     c.alpha = fx;
     return c;
@@ -54,7 +57,7 @@ void Store(float v, uint8_t* channel, PixelLayout layout) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
     World world(layout, width, height);
@@ -66,13 +69,17 @@ World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
             const double fx = (static_cast<double>(x) + 0.5) / static_cast<double>(width);
             const Rgba c = PictureAt(fx, fy);
             uint8_t* pixel = world.PixelAt(x, y);
-            Store(static_cast<float>(c.red), pixel + (static_cast<std::size_t>(order.red) * channelBytes), layout);
-            Store(static_cast<float>(c.green), pixel + (static_cast<std::size_t>(order.green) * channelBytes), layout);
-            Store(static_cast<float>(c.blue), pixel + (static_cast<std::size_t>(order.blue) * channelBytes), layout);
-            Store(static_cast<float>(c.alpha), pixel + (static_cast<std::size_t>(order.alpha) * channelBytes), layout);
+            Store(static_cast<float>(c.red), pixel + (static_cast<std::size_t>(order.red) * channelBytes),
+                  layout);
+            Store(static_cast<float>(c.green), pixel + (static_cast<std::size_t>(order.green) * channelBytes),
+                  layout);
+            Store(static_cast<float>(c.blue), pixel + (static_cast<std::size_t>(order.blue) * channelBytes),
+                  layout);
+            Store(static_cast<float>(c.alpha), pixel + (static_cast<std::size_t>(order.alpha) * channelBytes),
+                  layout);
         }
     }
     return world;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

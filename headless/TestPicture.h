@@ -14,6 +14,7 @@ constexpr A_long kTestPictureHeight = 1080;
 /// to white; at the bottom the hue sweep over an alpha ramp from 0 to 1. Only + − × ÷ and
 /// floor are used, so every build gives the same values; the float picture goes into the
 /// world by the float rules of PixelConversion.
-World MakeTestPicture(PixelLayout layout, A_long width = kTestPictureWidth, A_long height = kTestPictureHeight);
+World MakeTestPicture(PixelLayout layout, A_long width = kTestPictureWidth,
+                      A_long height = kTestPictureHeight);
 
-}  // namespace corvelle
+}   // namespace corvelle

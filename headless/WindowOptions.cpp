@@ -40,9 +40,11 @@ void RefuseAsParseError(Parse&& parse) {
     }
 }
 
-}  // namespace
+}   // namespace
 
-bool IsWindowZoom(double zoom) { return zoom >= kMinZoom && zoom <= kMaxZoom; }
+bool IsWindowZoom(double zoom) {
+    return zoom >= kMinZoom && zoom <= kMaxZoom;
+}
 
 void ParseNumberPair(const std::string& text, const std::string& what, double& x, double& y) {
     const std::size_t comma = text.find(',');
@@ -83,7 +85,8 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            [&options](const std::string& text) {
                double zoom = 0.0;
                if (!ParseNumber(text, zoom) || !IsWindowZoom(zoom)) {
-                   throw CLI::ValidationError("--zoom", "expected a number from 1/64 to 64, got \"" + text + "\"");
+                   throw CLI::ValidationError("--zoom",
+                                              "expected a number from 1/64 to 64, got \"" + text + "\"");
                }
                options.zoom = zoom;
            },
@@ -113,4 +116,4 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
         ->option_text("X,Y");
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

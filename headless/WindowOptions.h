@@ -41,4 +41,4 @@ void ParseNumberPair(const std::string& text, const std::string& what, double& x
 /// Reads "X,Y" of two whole numbers within ±1000000; throws HostError naming `what` otherwise.
 WindowPixel ParseWindowPixel(const std::string& text, const std::string& what);
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint8_t kPaddingFill = 0xCD;
 
-}  // namespace
+}   // namespace
 
 std::size_t BytesPerPixel(PixelLayout layout) {
     switch (layout) {
@@ -51,8 +51,7 @@ World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
 }
 
 World::World(const World& other)
-    : m_layout(other.m_layout), m_padBytes(other.m_padBytes), m_bytes(other.m_bytes),
-      m_def(other.m_def) {
+    : m_layout(other.m_layout), m_padBytes(other.m_padBytes), m_bytes(other.m_bytes), m_def(other.m_def) {
     Rebind();
 }
 
@@ -100,4 +99,4 @@ bool World::PaddingIntact() const {
     return true;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -33,8 +33,12 @@ public:
     uint8_t* Row(A_long y) { return m_bytes.data() + static_cast<std::size_t>(y) * RowBytes(); }
     const uint8_t* Row(A_long y) const { return m_bytes.data() + static_cast<std::size_t>(y) * RowBytes(); }
     /// The first byte of pixel (x, y).
-    uint8_t* PixelAt(A_long x, A_long y) { return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout); }
-    const uint8_t* PixelAt(A_long x, A_long y) const { return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout); }
+    uint8_t* PixelAt(A_long x, A_long y) {
+        return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout);
+    }
+    const uint8_t* PixelAt(A_long x, A_long y) const {
+        return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout);
+    }
 
     /// True when every pixel byte (padding excluded) equals the other world's.
     bool SamePixels(const World& other) const;
@@ -50,4 +54,4 @@ private:
     PF_EffectWorld m_def{};
 };
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -85,12 +85,12 @@ enum { PF_Stage_DEVELOP = 0, PF_Stage_ALPHA = 1, PF_Stage_BETA = 2, PF_Stage_REL
 #define PF_VERS_VERS_BITS 0x7L
 #define PF_VERS_VERS_SHIFT 19
 
-#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)                       \
-    ((((VERS) & PF_VERS_VERS_BITS) << PF_VERS_VERS_SHIFT) |                   \
-     (((SUBVERS) & PF_VERS_SUBVERS_BITS) << PF_VERS_SUBVERS_SHIFT) |          \
-     (((BUGVERS) & PF_VERS_BUGFIX_BITS) << PF_VERS_BUGFIX_SHIFT) |            \
-     (((STAGE) & PF_VERS_STAGE_BITS) << PF_VERS_STAGE_SHIFT) |                \
-     (((BUILD) & PF_VERS_BUILD_BITS) << PF_VERS_BUILD_SHIFT))
+#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)           \
+    ((((VERS)&PF_VERS_VERS_BITS) << PF_VERS_VERS_SHIFT) |          \
+     (((SUBVERS)&PF_VERS_SUBVERS_BITS) << PF_VERS_SUBVERS_SHIFT) | \
+     (((BUGVERS)&PF_VERS_BUGFIX_BITS) << PF_VERS_BUGFIX_SHIFT) |   \
+     (((STAGE)&PF_VERS_STAGE_BITS) << PF_VERS_STAGE_SHIFT) |       \
+     (((BUILD)&PF_VERS_BUILD_BITS) << PF_VERS_BUILD_SHIFT))
 
 // ---- Parameter types, flags and UI flags -------------------------------------------
 enum {
@@ -109,7 +109,7 @@ enum {
     PF_ParamFlag_SUPERVISE = 1L << 6           // 0x40
 };
 
-enum { PF_PUI_DISABLED = 1L << 5 };            // 0x20
+enum { PF_PUI_DISABLED = 1L << 5 };   // 0x20
 
 enum { PF_ChangeFlag_CHANGED_VALUE = 1L << 0 };
 
@@ -120,17 +120,34 @@ enum { PF_Quality_LO = 0, PF_Quality_HI = 1 };
 enum { PF_WorldFlag_DEEP = 1L << 0 };
 
 // ---- Geometry and pixels ----------------------------------------------------
-typedef struct { A_long num; A_u_long den; } PF_RationalScale;
-typedef struct { PF_Fixed x, y; } PF_FixedPoint;
-typedef struct { PF_Fixed left, top, right, bottom; } PF_FixedRect;
-typedef struct { A_long left, top, right, bottom; } PF_LRect;
+typedef struct {
+    A_long num;
+    A_u_long den;
+} PF_RationalScale;
+typedef struct {
+    PF_Fixed x, y;
+} PF_FixedPoint;
+typedef struct {
+    PF_Fixed left, top, right, bottom;
+} PF_FixedRect;
+typedef struct {
+    A_long left, top, right, bottom;
+} PF_LRect;
 typedef PF_LRect PF_Rect;
-typedef struct { A_long h, v; } PF_Point;
+typedef struct {
+    A_long h, v;
+} PF_Point;
 
-typedef struct { A_u_char alpha, red, green, blue; } PF_Pixel;
+typedef struct {
+    A_u_char alpha, red, green, blue;
+} PF_Pixel;
 typedef PF_Pixel PF_Pixel8;
-typedef struct { A_u_short alpha, red, green, blue; } PF_Pixel16;
-typedef struct { PF_FpShort alpha, red, green, blue; } PF_PixelFloat;
+typedef struct {
+    A_u_short alpha, red, green, blue;
+} PF_Pixel16;
+typedef struct {
+    PF_FpShort alpha, red, green, blue;
+} PF_PixelFloat;
 typedef PF_Pixel* PF_PixelPtr;
 
 // A world: rows of pixels, `rowbytes` apart (which may exceed the pixels' own size).
@@ -178,7 +195,9 @@ typedef struct {
 typedef struct {
     A_long value;
     PF_Boolean dephault;
-    union { const A_char* nameptr; } u;
+    union {
+        const A_char* nameptr;
+    } u;
 } PF_CheckBoxDef;
 
 typedef struct {
@@ -196,7 +215,9 @@ typedef struct {
     A_long value;
     A_short num_choices;
     A_short dephault;
-    union { const A_char* namesptr; } u;
+    union {
+        const A_char* namesptr;
+    } u;
 } PF_PopupDef;
 
 typedef union {
@@ -212,7 +233,10 @@ typedef union {
 
 // `id` is filled at registration; the same storage carries `change_flags` in events.
 typedef struct PF_ParamDef {
-    union { A_long id; A_long change_flags; } uu;
+    union {
+        A_long id;
+        A_long change_flags;
+    } uu;
     PF_ParamUIFlags ui_flags;
     A_short ui_width;
     A_short ui_height;
@@ -236,8 +260,8 @@ typedef struct {
 } PF_ANSICallbacks;
 
 typedef struct {
-    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                   PF_Rect* src_r, PF_Rect* dst_r);
+    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                   PF_Rect* dst_r);
     PF_ANSICallbacks ansi;
 } PF_UtilCallbacks;
 

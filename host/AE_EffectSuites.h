@@ -31,33 +31,28 @@ typedef struct PF_ANSICallbacksSuite1 {
 } PF_ANSICallbacksSuite1;
 
 typedef struct PF_ParamUtilsSuite3 {
-    PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
-                               const PF_ParamDef* defP);
+    PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index, const PF_ParamDef* defP);
 } PF_ParamUtilsSuite3;
 
-typedef PF_Err (*PF_IteratePixel8Func)(void* refcon, A_long x, A_long y, PF_Pixel* in,
-                                       PF_Pixel* out);
-typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pixel16* in,
-                                        PF_Pixel16* out);
+typedef PF_Err (*PF_IteratePixel8Func)(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out);
+typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
 
 // `area` null means the whole output; progress runs from `progress_base` to `progress_final`.
 typedef struct PF_Iterate8Suite1 {
-    PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
-                      PF_EffectWorld* src, const PF_Rect* area, void* refcon,
-                      PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+    PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
+                      const PF_Rect* area, void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
 } PF_Iterate8Suite1;
 
 typedef struct PF_iterate16Suite1 {
-    PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
-                      PF_EffectWorld* src, const PF_Rect* area, void* refcon,
-                      PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+    PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
+                      const PF_Rect* area, void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
 } PF_iterate16Suite1;
 
 typedef struct PF_WorldTransformSuite1 {
-    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                   PF_Rect* src_r, PF_Rect* dst_r);
-    PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                      PF_Rect* src_r, PF_Rect* dst_r);
+    PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                   PF_Rect* dst_r);
+    PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                      PF_Rect* dst_r);
 } PF_WorldTransformSuite1;
 
 typedef struct PF_PixelFormatSuite1 {
@@ -67,8 +62,7 @@ typedef struct PF_PixelFormatSuite1 {
 } PF_PixelFormatSuite1;
 
 typedef struct PF_EffectCustomUISuite1 {
-    PF_Err (*PF_GetDrawingReference)(const PF_ContextH effect_contextH,
-                                     DRAWBOT_DrawRef* referenceP0);
+    PF_Err (*PF_GetDrawingReference)(const PF_ContextH effect_contextH, DRAWBOT_DrawRef* referenceP0);
 } PF_EffectCustomUISuite1;
 
 typedef struct PF_EffectCustomUIOverlayThemeSuite1 {

@@ -59,10 +59,10 @@ typedef union {
 // Point conversions between layer, composition and window space, each in place.
 typedef struct {
     void* refcon;
-    PF_Err (*layer_to_comp)(void* refcon, PF_ContextH context, A_long curr_time,
-                            A_long time_scale, PF_FixedPoint* pt);
-    PF_Err (*comp_to_layer)(void* refcon, PF_ContextH context, A_long curr_time,
-                            A_long time_scale, PF_FixedPoint* pt);
+    PF_Err (*layer_to_comp)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
+                            PF_FixedPoint* pt);
+    PF_Err (*comp_to_layer)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
+                            PF_FixedPoint* pt);
     PF_Err (*source_to_frame)(void* refcon, PF_ContextH context, PF_FixedPoint* pt);
     PF_Err (*frame_to_source)(void* refcon, PF_ContextH context, PF_FixedPoint* pt);
 } PF_EventCallbacks;

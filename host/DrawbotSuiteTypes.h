@@ -10,9 +10,15 @@ typedef struct _DRAWBOT_PenRef* DRAWBOT_PenRef;
 typedef struct _DRAWBOT_PathRef* DRAWBOT_PathRef;
 typedef struct _DRAWBOT_ObjectRef* DRAWBOT_ObjectRef;
 
-typedef struct { float red, green, blue, alpha; } DRAWBOT_ColorRGBA;
-typedef struct { float x, y; } DRAWBOT_PointF32;
-typedef struct { float left, top, width, height; } DRAWBOT_RectF32;
+typedef struct {
+    float red, green, blue, alpha;
+} DRAWBOT_ColorRGBA;
+typedef struct {
+    float x, y;
+} DRAWBOT_PointF32;
+typedef struct {
+    float left, top, width, height;
+} DRAWBOT_RectF32;
 
 #define kDRAWBOT_DrawSuite "DRAWBOT Draw Suite"
 #define kDRAWBOT_DrawSuite_Version1 1
@@ -29,8 +35,8 @@ typedef struct DRAWBOT_DrawbotSuite1 {
 } DRAWBOT_DrawbotSuite1;
 
 typedef struct DRAWBOT_SupplierSuite1 {
-    SPErr (*NewPen)(DRAWBOT_SupplierRef in_supplier_ref, const DRAWBOT_ColorRGBA* in_colorP,
-                    float in_size, DRAWBOT_PenRef* out_penP);
+    SPErr (*NewPen)(DRAWBOT_SupplierRef in_supplier_ref, const DRAWBOT_ColorRGBA* in_colorP, float in_size,
+                    DRAWBOT_PenRef* out_penP);
     SPErr (*NewPath)(DRAWBOT_SupplierRef in_supplier_ref, DRAWBOT_PathRef* out_pathP);
     SPErr (*RetainObject)(DRAWBOT_ObjectRef in_obj_ref);
     SPErr (*ReleaseObject)(DRAWBOT_ObjectRef in_obj_ref);
@@ -45,7 +51,7 @@ typedef struct DRAWBOT_SurfaceSuite1 {
 typedef struct DRAWBOT_PathSuite1 {
     SPErr (*MoveTo)(DRAWBOT_PathRef in_path_ref, float in_x, float in_y);
     SPErr (*LineTo)(DRAWBOT_PathRef in_path_ref, float in_x, float in_y);
-    SPErr (*AddArc)(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP,
-                    float in_radius, float in_start_angle, float in_sweep);
+    SPErr (*AddArc)(DRAWBOT_PathRef in_path_ref, const DRAWBOT_PointF32* in_centerP, float in_radius,
+                    float in_start_angle, float in_sweep);
     SPErr (*Close)(DRAWBOT_PathRef in_path_ref);
 } DRAWBOT_PathSuite1;

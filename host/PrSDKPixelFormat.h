@@ -5,9 +5,9 @@
 
 typedef uint32_t PrPixelFormat;
 
-#define MAKE_PIXEL_FORMAT_FOURCC(ch0, ch1, ch2, ch3)                           \
-    ((uint32_t)(uint8_t)(ch0) | ((uint32_t)(uint8_t)(ch1) << 8) |              \
-     ((uint32_t)(uint8_t)(ch2) << 16) | ((uint32_t)(uint8_t)(ch3) << 24))
+#define MAKE_PIXEL_FORMAT_FOURCC(ch0, ch1, ch2, ch3)                                                 \
+    ((uint32_t)(uint8_t)(ch0) | ((uint32_t)(uint8_t)(ch1) << 8) | ((uint32_t)(uint8_t)(ch2) << 16) | \
+     ((uint32_t)(uint8_t)(ch3) << 24))
 
 enum : PrPixelFormat {
     PrPixelFormat_BGRA_4444_8u = MAKE_PIXEL_FORMAT_FOURCC('b', 'g', 'r', 'a'),   // 0x61726762

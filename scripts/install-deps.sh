@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev ccache
     libgtest-dev libgmock-dev libbenchmark-dev
     libopenimageio-dev libcairo2-dev libcli11-dev nlohmann-json3-dev
     openimageio-tools libopencv-core-dev

@@ -15,4 +15,4 @@ struct CaseName {
     }
 };
 
-}  // namespace corvelle::testing_support
+}   // namespace corvelle::testing_support

@@ -59,18 +59,25 @@ INSTANTIATE_TEST_SUITE_P(
     CommandLine, RefusedCommandLineTest,
     testing::Values(
         RefusalCase{"no_command", {}, "corvelle: no command given: expected info, render, overlay or drag"},
-        RefusalCase{"unknown_command", {"paint"}, "corvelle: paint: not a command (info, render, overlay or drag)"},
-        RefusalCase{"unknown_option", {"render", "--sparkle", "out.png"},
+        RefusalCase{
+            "unknown_command", {"paint"}, "corvelle: paint: not a command (info, render, overlay or drag)"},
+        RefusalCase{"unknown_option",
+                    {"render", "--sparkle", "out.png"},
                     "corvelle: render: unknown option --sparkle (corvelle render --help lists them)"},
-        RefusalCase{"unknown_option_after_file", {"render", "out.png", "-x"},
+        RefusalCase{"unknown_option_after_file",
+                    {"render", "out.png", "-x"},
                     "corvelle: render: unknown option -x (corvelle render --help lists them)"},
-        RefusalCase{"missing_value", {"render", "out.png", "--opacity"}, "corvelle: --opacity: needs a value"},
-        RefusalCase{"bad_number", {"render", "out.png", "--opacity", "lots"},
+        RefusalCase{
+            "missing_value", {"render", "out.png", "--opacity"}, "corvelle: --opacity: needs a value"},
+        RefusalCase{"bad_number",
+                    {"render", "out.png", "--opacity", "lots"},
                     "corvelle: --opacity: expected a decimal number from -32768 to 32767.99998, got 'lots'"},
-        RefusalCase{"bad_window_pair", {"overlay", "out.png", "--offset", "1"},
+        RefusalCase{"bad_window_pair",
+                    {"overlay", "out.png", "--offset", "1"},
                     "corvelle: --offset: expected two numbers as X,Y, got \"1\""},
         RefusalCase{"no_files", {"render"}, "corvelle: render: expected [INPUT] OUTPUT, got no file"},
-        RefusalCase{"three_files", {"overlay", "a.png", "b.png", "c.png"},
+        RefusalCase{"three_files",
+                    {"overlay", "a.png", "b.png", "c.png"},
                     "corvelle: overlay: expected [INPUT] OUTPUT, got 3 files"},
         RefusalCase{"required_option", {"drag"}, "corvelle: drag: --press is required"}),
     CaseName());
@@ -78,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLine, UsageNamesTheFilesInOrder) {
     const RunResult render = RunCorvelle({"render", "--help"});
     EXPECT_EQ(render.status, 0);
-    EXPECT_NE(render.out.find("Usage: corvelle render [INPUT] OUTPUT [options]\n"), std::string::npos) << render.out;
+    EXPECT_NE(render.out.find("Usage: corvelle render [INPUT] OUTPUT [options]\n"), std::string::npos)
+        << render.out;
     EXPECT_NE(render.out.find("  --opacity PERCENT "), std::string::npos) << render.out;
     EXPECT_NE(RunCorvelle({"--help"}).out.find("Usage: corvelle COMMAND [options]\n"), std::string::npos);
 }
@@ -92,11 +100,13 @@ TEST(CommandLine, RenderReportsTheModulesMessage) {
     context.faults.refusedSuites.insert({"PF Pixel Format Suite", 1});
     context.faults.refuseOnlyDuring = PF_Cmd_RENDER;
     const RunResult result = RunCorvelle(
-        {"render", "--raw", "4x2", dir / "out.raw", "--host", "premiere", "--module", CORVELLE_MODULE_PATH}, context);
+        {"render", "--raw", "4x2", dir / "out.raw", "--host", "premiere", "--module", CORVELLE_MODULE_PATH},
+        context);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "corvelle: rendering: the module returned error 516: Not able to acquire AEFX Suite.\n");
+    EXPECT_EQ(result.err,
+              "corvelle: rendering: the module returned error 516: Not able to acquire AEFX Suite.\n");
     EXPECT_FALSE(Exists(dir / "out.raw"));
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

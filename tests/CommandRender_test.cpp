@@ -31,7 +31,8 @@ std::vector<uint8_t> Samples(int width, int height, unsigned seed) {
     std::vector<uint8_t> samples(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         samples[i] = static_cast<uint8_t>(((i + seed) * 97u) % 256u);
-        if (i % 12 == 3) samples[i] = 0;
+        if (i % 12 == 3)
+            samples[i] = 0;
     }
     return samples;
 }
@@ -52,20 +53,26 @@ std::vector<uint8_t> ReadPng(const std::string& path, int* width = nullptr, int*
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config);
-    if (!in) return {};
+    if (!in)
+        return {};
     const OIIO::ImageSpec& spec = in->spec();
-    if (width) *width = spec.width;
-    if (height) *height = spec.height;
-    std::vector<uint8_t> samples(static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height) *
+    if (width)
+        *width = spec.width;
+    if (height)
+        *height = spec.height;
+    std::vector<uint8_t> samples(static_cast<std::size_t>(spec.width) *
+                                 static_cast<std::size_t>(spec.height) *
                                  static_cast<std::size_t>(spec.nchannels));
-    if (!in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT8, samples.data())) return {};
+    if (!in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT8, samples.data()))
+        return {};
     return samples;
 }
 
 /// "@name" stands for a file in the test's folder.
 std::vector<std::string> InFolder(const TempDir& dir, const std::vector<std::string>& args) {
     std::vector<std::string> out;
-    for (const std::string& arg : args) out.push_back(arg.rfind('@', 0) == 0 ? dir / arg.substr(1) : arg);
+    for (const std::string& arg : args)
+        out.push_back(arg.rfind('@', 0) == 0 ? dir / arg.substr(1) : arg);
     return out;
 }
 
@@ -82,7 +89,8 @@ protected:
     void SetUp() override {
         WritePng(m_dir / "in.png", 8, 6, Samples(8, 6, 1));
         WriteBytes(m_dir / "text.png", "this is not a picture");
-        WriteBytes(m_dir / "short.raw", std::string(16 * 16 * 4 * 2 - 24, '\x40'));   // 2 frames less 24 bytes
+        WriteBytes(m_dir / "short.raw",
+                   std::string(16 * 16 * 4 * 2 - 24, '\x40'));   // 2 frames less 24 bytes
         WritePng(m_dir / "seq1.png", 8, 6, Samples(8, 6, 2));
         WritePng(m_dir / "seq3.png", 8, 6, Samples(8, 6, 3));
     }
@@ -99,7 +107,8 @@ protected:
 TEST_P(BadInputTest, FailsWithAMessageAndWritesNothing) {
     const BadCase& c = GetParam();
     const std::string output = m_dir / c.output;
-    if (c.existing) WriteBytes(output, kKeep);
+    if (c.existing)
+        WriteBytes(output, kKeep);
     const std::vector<std::string> before = m_dir.Names();
     ExpectRefused(RunRender(m_dir, InFolder(m_dir, c.args)), c);
     EXPECT_EQ(m_dir.Names(), before) << "an output or a temporary was left behind";
@@ -115,7 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"not_an_image", {"@text.png", "@out.png"}, "out.png", "corvelle: reading", false},
         BadCase{"unsupported_output", {"@in.png", "@out.jpg"}, "out.jpg", "unsupported output format"},
         BadCase{"compositor_float", {"@in.png", "@out.png", "--depth", "32"}, "out.png", "--depth"},
-        BadCase{"editor_16_bit", {"@in.png", "@out.png", "--host", "premiere", "--depth", "16"}, "out.png", "--depth"},
+        BadCase{"editor_16_bit",
+                {"@in.png", "@out.png", "--host", "premiere", "--depth", "16"},
+                "out.png",
+                "--depth"},
         BadCase{"depth_24", {"@in.png", "@out.png", "--depth", "24"}, "out.png", "--depth"},
         BadCase{"opacity_word", {"@in.png", "@out.png", "--opacity", "lots"}, "out.png", "--opacity"},
         BadCase{"color_short", {"@in.png", "@out.png", "--color", "12345"}, "out.png", "--color"},
@@ -123,15 +135,34 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"unknown_blend", {"@in.png", "@out.png", "--blend", "sparkle"}, "out.png", "--blend", false},
         BadCase{"width_beyond_range", {"@in.png", "@out.png", "--width", "20000"}, "out.png", "--width"},
         BadCase{"opacity_beyond_range", {"@in.png", "@out.png", "--opacity", "101"}, "out.png", "--opacity"},
-        BadCase{"short_raw_frame", {"--raw", "16x16", "@short.raw", "@out.raw"}, "out.raw", "24 of its 1024 bytes", false},
-        BadCase{"short_raw_frame_over_earlier", {"--raw", "16x16", "@short.raw", "@out.raw"}, "out.raw", "missing"},
+        BadCase{"short_raw_frame",
+                {"--raw", "16x16", "@short.raw", "@out.raw"},
+                "out.raw",
+                "24 of its 1024 bytes",
+                false},
+        BadCase{"short_raw_frame_over_earlier",
+                {"--raw", "16x16", "@short.raw", "@out.raw"},
+                "out.raw",
+                "missing"},
         BadCase{"raw_size_zero", {"--raw", "0x16", "@short.raw", "@out.raw"}, "out.raw", "--raw"},
-        BadCase{"missing_output_folder", {"@in.png", "@nowhere/out.png"}, "nowhere/out.png", "does not exist", false},
+        BadCase{"missing_output_folder",
+                {"@in.png", "@nowhere/out.png"},
+                "nowhere/out.png",
+                "does not exist",
+                false},
         BadCase{"not_a_module", {"@in.png", "@out.png", "--module", "@text.png"}, "out.png", "corvelle: "},
-        BadCase{"sequence_frame_missing", {"@seq%d.png", "@o%d.png", "--frames", "1-3"}, "o1.png", "seq2.png", false},
+        BadCase{"sequence_frame_missing",
+                {"@seq%d.png", "@o%d.png", "--frames", "1-3"},
+                "o1.png",
+                "seq2.png",
+                false},
         BadCase{"sequence_without_frames", {"@seq%d.png", "@o%d.png"}, "o1.png", "--frames"},
-        BadCase{"frames_without_patterns", {"@in.png", "@out.png", "--frames", "1-2"}, "out.png", "frame patterns"},
-        BadCase{"bad_output_pattern", {"@seq%d.png", "@o%d%d.png", "--frames", "1-1"}, "o1.png", "frame pattern"},
+        BadCase{"frames_without_patterns",
+                {"@in.png", "@out.png", "--frames", "1-2"},
+                "out.png",
+                "frame patterns"},
+        BadCase{
+            "bad_output_pattern", {"@seq%d.png", "@o%d%d.png", "--frames", "1-1"}, "o1.png", "frame pattern"},
         BadCase{"picture_from_stdin", {"-", "@out.png"}, "out.png", "--raw"}),
     CaseName());
 
@@ -140,8 +171,8 @@ TEST(CommandRender, OpacityZeroGivesThePngBackValueForValue) {
     const std::vector<uint8_t> samples = Samples(7, 5, 9);
     WritePng(dir / "in.png", 7, 5, samples);
     for (const char* host : {"ae", "premiere"}) {
-        const CommandResult result =
-            RunRender(dir, {dir / "in.png", dir / "out.png", "--host", host, "--opacity", "0", "--blend", "screen"});
+        const CommandResult result = RunRender(
+            dir, {dir / "in.png", dir / "out.png", "--host", host, "--opacity", "0", "--blend", "screen"});
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(ReadPng(dir / "out.png"), samples) << host;
     }
@@ -150,8 +181,9 @@ TEST(CommandRender, OpacityZeroGivesThePngBackValueForValue) {
 TEST(CommandRender, RendersChangePixelsAndKeepTheSize) {
     TempDir dir;
     WritePng(dir / "in.png", 8, 6, Samples(8, 6, 4));
-    const CommandResult result = RunRender(dir, {dir / "in.png", dir / "out.png", "--opacity", "100", "--width", "2",
-                                                 "--height", "2", "--feather", "0", "--blend", "normal", "--color", "102030"});
+    const CommandResult result =
+        RunRender(dir, {dir / "in.png", dir / "out.png", "--opacity", "100", "--width", "2", "--height", "2",
+                        "--feather", "0", "--blend", "normal", "--color", "102030"});
     ASSERT_EQ(result.status, 0) << result.err;
     int width = 0;
     int height = 0;
@@ -187,7 +219,8 @@ TEST_P(DownsampleTest, OutputHasTheDownsampledSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Render, DownsampleTest,
-                         testing::Values(DownsampleCase{"half", "1/2", 5, 3}, DownsampleCase{"third", "1/3", 3, 2},
+                         testing::Values(DownsampleCase{"half", "1/2", 5, 3},
+                                         DownsampleCase{"third", "1/3", 3, 2},
                                          DownsampleCase{"apart", "1/1,1/4", 9, 2}),
                          CaseName());
 
@@ -196,12 +229,14 @@ TEST(CommandRender, SequenceRendersEveryFrame) {
     std::map<int, std::vector<uint8_t>> frames;
     for (int f = 8; f <= 10; ++f) {
         frames[f] = Samples(6, 4, static_cast<unsigned>(f));
-        WritePng(dir / ("in." + std::string(f < 10 ? "000" : "00") + std::to_string(f) + ".png"), 6, 4, frames[f]);
+        WritePng(dir / ("in." + std::string(f < 10 ? "000" : "00") + std::to_string(f) + ".png"), 6, 4,
+                 frames[f]);
     }
     const CommandResult result =
         RunRender(dir, {dir / "in.%04d.png", dir / "out_%d.png", "--frames", "8-10", "--opacity", "0"});
     ASSERT_EQ(result.status, 0) << result.err;
-    for (int f = 8; f <= 10; ++f) EXPECT_EQ(ReadPng(dir / ("out_" + std::to_string(f) + ".png")), frames[f]) << f;
+    for (int f = 8; f <= 10; ++f)
+        EXPECT_EQ(ReadPng(dir / ("out_" + std::to_string(f) + ".png")), frames[f]) << f;
     EXPECT_FALSE(Exists(dir / "out_7.png"));
     EXPECT_FALSE(Exists(dir / "out_11.png"));
 }
@@ -239,12 +274,11 @@ TEST_P(RawStreamTest, OpacityZeroCopiesEveryFrame) {
     EXPECT_EQ(piped.out, input);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Render, RawStreamTest,
-    testing::Values(RawCase{"argb8", {}, 4}, RawCase{"argb16", {"--depth", "16"}, 8},
-                    RawCase{"bgra8", {"--host", "premiere"}, 4},
-                    RawCase{"bgrafloat", {"--host", "premiere", "--depth", "32"}, 16}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Render, RawStreamTest,
+                         testing::Values(RawCase{"argb8", {}, 4}, RawCase{"argb16", {"--depth", "16"}, 8},
+                                         RawCase{"bgra8", {"--host", "premiere"}, 4},
+                                         RawCase{"bgrafloat", {"--host", "premiere", "--depth", "32"}, 16}),
+                         CaseName());
 
 TEST(CommandRender, RawWithoutInputRendersTheTestPicture) {
     TempDir dir;
@@ -254,12 +288,13 @@ TEST(CommandRender, RawWithoutInputRendersTheTestPicture) {
     EXPECT_EQ(ReadBytes(dir / "plain.raw"),
               std::string(reinterpret_cast<const char*>(picture.Row(0)), 32 * 18 * 4));
 
-    const CommandResult rendered = RunRender(dir, {"--raw", "32x18", dir / "fx.raw", "--width", "10", "--height", "6"});
+    const CommandResult rendered =
+        RunRender(dir, {"--raw", "32x18", dir / "fx.raw", "--width", "10", "--height", "6"});
     ASSERT_EQ(rendered.status, 0) << rendered.err;
     const std::string fx = ReadBytes(dir / "fx.raw");
     EXPECT_EQ(fx.size(), 32u * 18u * 4u);
     EXPECT_NE(fx, ReadBytes(dir / "plain.raw")) << "the default effect darkens the outside";
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

@@ -30,9 +30,15 @@ MockSupplier* g_mock = nullptr;
 SPErr NewPenThunk(DRAWBOT_SupplierRef s, const DRAWBOT_ColorRGBA* c, float size, DRAWBOT_PenRef* out) {
     return g_mock->NewPen(s, c, size, out);
 }
-SPErr NewPathThunk(DRAWBOT_SupplierRef s, DRAWBOT_PathRef* out) { return g_mock->NewPath(s, out); }
-SPErr RetainThunk(DRAWBOT_ObjectRef o) { return g_mock->RetainObject(o); }
-SPErr ReleaseThunk(DRAWBOT_ObjectRef o) { return g_mock->ReleaseObject(o); }
+SPErr NewPathThunk(DRAWBOT_SupplierRef s, DRAWBOT_PathRef* out) {
+    return g_mock->NewPath(s, out);
+}
+SPErr RetainThunk(DRAWBOT_ObjectRef o) {
+    return g_mock->RetainObject(o);
+}
+SPErr ReleaseThunk(DRAWBOT_ObjectRef o) {
+    return g_mock->ReleaseObject(o);
+}
 
 DRAWBOT_SupplierSuite1 g_table = {NewPenThunk, NewPathThunk, RetainThunk, ReleaseThunk};
 
@@ -40,7 +46,9 @@ template <typename Ref>
 Ref Fake(std::uintptr_t n) {
     return reinterpret_cast<Ref>(n);
 }
-DRAWBOT_ObjectRef Object(std::uintptr_t n) { return Fake<DRAWBOT_ObjectRef>(n); }
+DRAWBOT_ObjectRef Object(std::uintptr_t n) {
+    return Fake<DRAWBOT_ObjectRef>(n);
+}
 
 const DRAWBOT_SupplierRef kSupplier = Fake<DRAWBOT_SupplierRef>(0x5000);
 const DRAWBOT_ColorRGBA kYellow = {0.9f, 0.9f, 0.0f, 1.0f};
@@ -180,4 +188,4 @@ TEST_F(DrawbotWrapperTest, RetainForwardsHeldObjectAndThrowsOnRefusal) {
     }
 }
 
-}  // namespace
+}   // namespace

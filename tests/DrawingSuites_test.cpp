@@ -64,7 +64,8 @@ const Suite* Acquire(const SPBasicSuite* basic, const char* name) {
 
 // A stand-in module that runs the test's script inside a real command, acquiring and releasing
 // the suites as the effect does, so the host's checks after the command see what it did.
-PF_Err ScriptedModule(PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra) {
+PF_Err ScriptedModule(PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*,
+                      void* extra) {
     if (cmd != PF_Cmd_SEQUENCE_SETUP || extra == nullptr) {
         return PF_Err_NONE;
     }
@@ -78,8 +79,8 @@ PF_Err ScriptedModule(PF_Cmd cmd, PF_InData* in_data, PF_OutData*, PF_ParamDef*[
     d.surface = Acquire<DRAWBOT_SurfaceSuite1>(basic, kDRAWBOT_SurfaceSuite);
     d.path = Acquire<DRAWBOT_PathSuite1>(basic, kDRAWBOT_PathSuite);
     d.context = script.context;
-    if (d.ui != nullptr && d.draw != nullptr && d.ui->PF_GetDrawingReference(d.context, &d.ref) == PF_Err_NONE &&
-        d.ref != nullptr) {
+    if (d.ui != nullptr && d.draw != nullptr &&
+        d.ui->PF_GetDrawingReference(d.context, &d.ref) == PF_Err_NONE && d.ref != nullptr) {
         EXPECT_EQ(d.draw->GetSupplier(d.ref, &d.supplierRef), kSPNoError);
         EXPECT_EQ(d.draw->GetSurface(d.ref, &d.surfaceRef), kSPNoError);
     }
@@ -159,7 +160,8 @@ TEST_F(DrawingSuitesTest, RefusesReleasedMismatchedAndForeignReferences) {
         EXPECT_EQ(d.Release(&local), PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(d.Release(path), kSPNoError);
         EXPECT_EQ(d.path->LineTo(path, 1.0f, 1.0f), PF_Err_BAD_CALLBACK_PARAM) << "used after release";
-        EXPECT_EQ(d.supplier->RetainObject(reinterpret_cast<DRAWBOT_ObjectRef>(path)), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(d.supplier->RetainObject(reinterpret_cast<DRAWBOT_ObjectRef>(path)),
+                  PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(d.Release(pen), kSPNoError);
     });
     EXPECT_TRUE(m_host.LastCommandProblems().empty());
@@ -215,8 +217,9 @@ TEST_F(DrawingSuitesTest, RecordsEachCallWithItsArguments) {
     EXPECT_EQ(last["MoveTo"].suite, kDRAWBOT_PathSuite);
     EXPECT_EQ(last["MoveTo"].version, 1);
     EXPECT_EQ(last["MoveTo"].args, (nlohmann::json{{"path", 1}, {"x", 1.5}, {"y", 2.25}}));
-    EXPECT_EQ(last["AddArc"].args, (nlohmann::json{{"path", 1}, {"center", {3.5, 4.25}}, {"radius", 6.0},
-                                                   {"start", 0.0}, {"sweep", 360.0}}));
+    EXPECT_EQ(last["AddArc"].args,
+              (nlohmann::json{
+                  {"path", 1}, {"center", {3.5, 4.25}}, {"radius", 6.0}, {"start", 0.0}, {"sweep", 360.0}}));
     EXPECT_EQ(last["PF_StrokePath"].suite, kPFEffectCustomUIOverlayThemeSuite);
     EXPECT_EQ(last["PF_StrokePath"].args, (nlohmann::json{{"path", 1}, {"shadow", true}}));
     EXPECT_EQ(last["ReleaseObject"].args, (nlohmann::json{{"path", 1}}));
@@ -271,44 +274,49 @@ const DRAWBOT_PointF32 kCentre{10.0f, 10.0f};
 
 INSTANTIATE_TEST_SUITE_P(
     Drawing, DrawingFaultTest,
-    testing::Values(
-        FaultCase{"MoveTo", [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) { return d.path->MoveTo(p, 1, 1); }},
-        FaultCase{"LineTo", [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) { return d.path->LineTo(p, 1, 1); }},
-        FaultCase{"AddArc",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) {
-                      return d.path->AddArc(p, &kCentre, 2.0f, 0.0f, 360.0f);
-                  }},
-        FaultCase{"Close", [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) { return d.path->Close(p); }},
-        FaultCase{"NewPath", MakeAndDropPath}, FaultCase{"NewPen", MakeAndDropPen},
-        FaultCase{"StrokePath",
-                  [](const Drawing& d, DRAWBOT_PenRef pen, DRAWBOT_PathRef p) {
-                      return d.surface->StrokePath(d.surfaceRef, pen, p);
-                  }},
-        FaultCase{"PF_StrokePath",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) { return d.theme->PF_StrokePath(d.ref, p, 1); }},
-        FaultCase{"GetSupplier",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
-                      DRAWBOT_SupplierRef s = nullptr;
-                      return d.draw->GetSupplier(d.ref, &s);
-                  }},
-        FaultCase{"GetSurface",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
-                      DRAWBOT_SurfaceRef s = nullptr;
-                      return d.draw->GetSurface(d.ref, &s);
-                  }},
-        FaultCase{"PF_GetDrawingReference",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
-                      DRAWBOT_DrawRef r = nullptr;
-                      return d.ui->PF_GetDrawingReference(d.context, &r);
-                  }},
-        FaultCase{"RetainObject",
-                  [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) {
-                      const SPErr err = d.supplier->RetainObject(reinterpret_cast<DRAWBOT_ObjectRef>(p));
-                      if (err == kSPNoError) {
-                          d.Release(p);
-                      }
-                      return err;
-                  }}),
+    testing::Values(FaultCase{"MoveTo", [](const Drawing& d, DRAWBOT_PenRef,
+                                           DRAWBOT_PathRef p) { return d.path->MoveTo(p, 1, 1); }},
+                    FaultCase{"LineTo", [](const Drawing& d, DRAWBOT_PenRef,
+                                           DRAWBOT_PathRef p) { return d.path->LineTo(p, 1, 1); }},
+                    FaultCase{"AddArc",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) {
+                                  return d.path->AddArc(p, &kCentre, 2.0f, 0.0f, 360.0f);
+                              }},
+                    FaultCase{"Close", [](const Drawing& d, DRAWBOT_PenRef,
+                                          DRAWBOT_PathRef p) { return d.path->Close(p); }},
+                    FaultCase{"NewPath", MakeAndDropPath}, FaultCase{"NewPen", MakeAndDropPen},
+                    FaultCase{"StrokePath",
+                              [](const Drawing& d, DRAWBOT_PenRef pen, DRAWBOT_PathRef p) {
+                                  return d.surface->StrokePath(d.surfaceRef, pen, p);
+                              }},
+                    FaultCase{"PF_StrokePath",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) {
+                                  return d.theme->PF_StrokePath(d.ref, p, 1);
+                              }},
+                    FaultCase{"GetSupplier",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
+                                  DRAWBOT_SupplierRef s = nullptr;
+                                  return d.draw->GetSupplier(d.ref, &s);
+                              }},
+                    FaultCase{"GetSurface",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
+                                  DRAWBOT_SurfaceRef s = nullptr;
+                                  return d.draw->GetSurface(d.ref, &s);
+                              }},
+                    FaultCase{"PF_GetDrawingReference",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef) {
+                                  DRAWBOT_DrawRef r = nullptr;
+                                  return d.ui->PF_GetDrawingReference(d.context, &r);
+                              }},
+                    FaultCase{"RetainObject",
+                              [](const Drawing& d, DRAWBOT_PenRef, DRAWBOT_PathRef p) {
+                                  const SPErr err =
+                                      d.supplier->RetainObject(reinterpret_cast<DRAWBOT_ObjectRef>(p));
+                                  if (err == kSPNoError) {
+                                      d.Release(p);
+                                  }
+                                  return err;
+                              }}),
     [](const testing::TestParamInfo<FaultCase>& p) { return std::string(p.param.function); });
 
 TEST_F(DrawingSuitesTest, StrokedLineCoversItsOwnRow) {
@@ -406,16 +414,15 @@ TEST_P(ArcTest, AnglesAreDegreesClockwiseFromPlusX) {
     EXPECT_EQ(closed, c.closed);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Drawing, ArcTest,
-    testing::Values(ArcCase{"whole_from_0", 0, 360, 60, 50, 60, 50, true},
-                    ArcCase{"quarter_clockwise", 0, 90, 60, 50, 50, 60, false},
-                    ArcCase{"quarter_back", 0, -90, 60, 50, 50, 40, false},
-                    ArcCase{"half_from_90", 90, 180, 50, 60, 50, 40, false},
-                    ArcCase{"whole_from_180", 180, 360, 40, 50, 40, 50, true},
-                    ArcCase{"whole_backwards", 0, -360, 60, 50, 60, 50, true},
-                    ArcCase{"more_than_whole", 270, 720, 50, 40, 50, 40, true}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Drawing, ArcTest,
+                         testing::Values(ArcCase{"whole_from_0", 0, 360, 60, 50, 60, 50, true},
+                                         ArcCase{"quarter_clockwise", 0, 90, 60, 50, 50, 60, false},
+                                         ArcCase{"quarter_back", 0, -90, 60, 50, 50, 40, false},
+                                         ArcCase{"half_from_90", 90, 180, 50, 60, 50, 40, false},
+                                         ArcCase{"whole_from_180", 180, 360, 40, 50, 40, 50, true},
+                                         ArcCase{"whole_backwards", 0, -360, 60, 50, 60, 50, true},
+                                         ArcCase{"more_than_whole", 270, 720, 50, 40, 50, 40, true}),
+                         CaseName());
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

@@ -40,44 +40,31 @@ TEST_P(ParseFixedTest, RoundsToNearestTiesAwayFromZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, ParseFixedTest,
-    testing::Values(
-        FixedCase{"zero", "0", true, 0},
-        FixedCase{"negative_zero", "-0", true, 0},
-        FixedCase{"one", "1", true, 65536},
-        FixedCase{"minus_one", "-1", true, -65536},
-        FixedCase{"plus_sign", "+2", true, 131072},
-        FixedCase{"opacity_25", "25", true, 0x190000},
-        FixedCase{"half", "0.5", true, 32768},
-        FixedCase{"leading_point", ".5", true, 32768},
-        FixedCase{"trailing_point", "3.", true, 196608},
-        FixedCase{"below_half_step", "0.0000076293945312", true, 0},
-        FixedCase{"half_step", "0.00000762939453125", true, 1},
-        FixedCase{"minus_half_step", "-0.00000762939453125", true, -1},
-        FixedCase{"minus_below_half_step", "-0.0000076293945312", true, 0},
-        // strtod would round this to exactly half a step; the digits say it is below.
-        FixedCase{"just_below_tie_beyond_double", "0.000007629394531249999999999999", true, 0},
-        FixedCase{"one_and_half_steps", "0.00002288818359375", true, 2},
-        FixedCase{"below_one_and_half_steps", "0.0000228881835937", true, 1},
-        FixedCase{"tenth", "0.1", true, 6554},
-        FixedCase{"minus_tenth", "-0.1", true, -6554},
-        FixedCase{"largest", "32767.9999847412109375", true, INT_MAX},
-        FixedCase{"tie_above_largest", "32767.99999237060546875", false, 0},
-        FixedCase{"too_big", "32768", false, 0},
-        FixedCase{"smallest", "-32768", true, INT_MIN},
-        FixedCase{"below_tie_under_smallest", "-32768.0000076293945312", true, INT_MIN},
-        FixedCase{"tie_under_smallest", "-32768.00000762939453125", false, 0},
-        FixedCase{"huge", "99999999999999999999", false, 0},
-        FixedCase{"empty", "", false, 0},
-        FixedCase{"sign_only", "-", false, 0},
-        FixedCase{"point_only", ".", false, 0},
-        FixedCase{"exponent", "1e3", false, 0},
-        FixedCase{"comma", "1,5", false, 0},
-        FixedCase{"leading_blank", " 1", false, 0},
-        FixedCase{"trailing_blank", "1 ", false, 0},
-        FixedCase{"two_points", "1.2.3", false, 0},
-        FixedCase{"two_signs", "+-1", false, 0},
-        FixedCase{"hex", "0x10", false, 0},
-        FixedCase{"word", "abc", false, 0}),
+    testing::Values(FixedCase{"zero", "0", true, 0}, FixedCase{"negative_zero", "-0", true, 0},
+                    FixedCase{"one", "1", true, 65536}, FixedCase{"minus_one", "-1", true, -65536},
+                    FixedCase{"plus_sign", "+2", true, 131072}, FixedCase{"opacity_25", "25", true, 0x190000},
+                    FixedCase{"half", "0.5", true, 32768}, FixedCase{"leading_point", ".5", true, 32768},
+                    FixedCase{"trailing_point", "3.", true, 196608},
+                    FixedCase{"below_half_step", "0.0000076293945312", true, 0},
+                    FixedCase{"half_step", "0.00000762939453125", true, 1},
+                    FixedCase{"minus_half_step", "-0.00000762939453125", true, -1},
+                    FixedCase{"minus_below_half_step", "-0.0000076293945312", true, 0},
+                    // strtod would round this to exactly half a step; the digits say it is below.
+                    FixedCase{"just_below_tie_beyond_double", "0.000007629394531249999999999999", true, 0},
+                    FixedCase{"one_and_half_steps", "0.00002288818359375", true, 2},
+                    FixedCase{"below_one_and_half_steps", "0.0000228881835937", true, 1},
+                    FixedCase{"tenth", "0.1", true, 6554}, FixedCase{"minus_tenth", "-0.1", true, -6554},
+                    FixedCase{"largest", "32767.9999847412109375", true, INT_MAX},
+                    FixedCase{"tie_above_largest", "32767.99999237060546875", false, 0},
+                    FixedCase{"too_big", "32768", false, 0}, FixedCase{"smallest", "-32768", true, INT_MIN},
+                    FixedCase{"below_tie_under_smallest", "-32768.0000076293945312", true, INT_MIN},
+                    FixedCase{"tie_under_smallest", "-32768.00000762939453125", false, 0},
+                    FixedCase{"huge", "99999999999999999999", false, 0}, FixedCase{"empty", "", false, 0},
+                    FixedCase{"sign_only", "-", false, 0}, FixedCase{"point_only", ".", false, 0},
+                    FixedCase{"exponent", "1e3", false, 0}, FixedCase{"comma", "1,5", false, 0},
+                    FixedCase{"leading_blank", " 1", false, 0}, FixedCase{"trailing_blank", "1 ", false, 0},
+                    FixedCase{"two_points", "1.2.3", false, 0}, FixedCase{"two_signs", "+-1", false, 0},
+                    FixedCase{"hex", "0x10", false, 0}, FixedCase{"word", "abc", false, 0}),
     CaseName());
 
 struct DoubleCase {
@@ -98,18 +85,12 @@ TEST_P(ParseDoubleTest, TakesWholeFiniteNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, ParseDoubleTest,
-    testing::Values(
-        DoubleCase{"integer", "300", true, 300.0},
-        DoubleCase{"fraction", "300.25", true, 300.25},
-        DoubleCase{"tenth", "0.1", true, 0.1},
-        DoubleCase{"negative", "-5", true, -5.0},
-        DoubleCase{"exponent", "1.5e3", true, 1500.0},
-        DoubleCase{"nan", "nan", false, 0.0},
-        DoubleCase{"inf", "inf", false, 0.0},
-        DoubleCase{"overflow", "1e999", false, 0.0},
-        DoubleCase{"trailing_text", "12abc", false, 0.0},
-        DoubleCase{"leading_blank", " 12", false, 0.0},
-        DoubleCase{"empty", "", false, 0.0}),
+    testing::Values(DoubleCase{"integer", "300", true, 300.0}, DoubleCase{"fraction", "300.25", true, 300.25},
+                    DoubleCase{"tenth", "0.1", true, 0.1}, DoubleCase{"negative", "-5", true, -5.0},
+                    DoubleCase{"exponent", "1.5e3", true, 1500.0}, DoubleCase{"nan", "nan", false, 0.0},
+                    DoubleCase{"inf", "inf", false, 0.0}, DoubleCase{"overflow", "1e999", false, 0.0},
+                    DoubleCase{"trailing_text", "12abc", false, 0.0},
+                    DoubleCase{"leading_blank", " 12", false, 0.0}, DoubleCase{"empty", "", false, 0.0}),
     CaseName());
 
 /// Parses `args` (without the program name) with both option sets; true when accepted.
@@ -145,21 +126,14 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"origin_one_value", {"--origin", "100"}},
         RejectCase{"origin_three_values", {"--origin", "1,2,3"}},
         RejectCase{"origin_out_of_range", {"--origin", "40000,0"}},
-        RejectCase{"color_short", {"--color", "12345"}},
-        RejectCase{"color_long", {"--color", "#1234567"}},
-        RejectCase{"color_not_hex", {"--color", "GG0000"}},
-        RejectCase{"width_nan", {"--width", "nan"}},
-        RejectCase{"width_word", {"--width", "wide"}},
-        RejectCase{"feather_inf", {"--feather", "inf"}},
+        RejectCase{"color_short", {"--color", "12345"}}, RejectCase{"color_long", {"--color", "#1234567"}},
+        RejectCase{"color_not_hex", {"--color", "GG0000"}}, RejectCase{"width_nan", {"--width", "nan"}},
+        RejectCase{"width_word", {"--width", "wide"}}, RejectCase{"feather_inf", {"--feather", "inf"}},
         RejectCase{"angle_exponent", {"--angle", "1e2"}},
-        RejectCase{"opacity_percent_sign", {"--opacity", "50%"}},
-        RejectCase{"blend_empty", {"--blend", ""}},
-        RejectCase{"host_unknown", {"--host", "nuke"}},
-        RejectCase{"depth_24", {"--depth", "24"}},
-        RejectCase{"depth_word", {"--depth", "deep"}},
-        RejectCase{"par_zero_num", {"--par", "0/1"}},
-        RejectCase{"par_zero_den", {"--par", "1/0"}},
-        RejectCase{"par_no_slash", {"--par", "1"}},
+        RejectCase{"opacity_percent_sign", {"--opacity", "50%"}}, RejectCase{"blend_empty", {"--blend", ""}},
+        RejectCase{"host_unknown", {"--host", "nuke"}}, RejectCase{"depth_24", {"--depth", "24"}},
+        RejectCase{"depth_word", {"--depth", "deep"}}, RejectCase{"par_zero_num", {"--par", "0/1"}},
+        RejectCase{"par_zero_den", {"--par", "1/0"}}, RejectCase{"par_no_slash", {"--par", "1"}},
         RejectCase{"downsample_up", {"--downsample", "2/1"}},
         RejectCase{"downsample_bad_y", {"--downsample", "1/2,x"}},
         RejectCase{"quality_medium", {"--quality", "medium"}},
@@ -202,7 +176,8 @@ TEST(EffectOptions, ValuesArriveInTheHostsForms) {
 TEST(HostOptions, DownsampleTakesOneOrTwoRatios) {
     EffectOptions effect;
     HostOptions both;
-    ASSERT_TRUE(Parse({"--downsample", "1/2", "--par", "10/11", "--quality", "lo", "--threads", "3"}, effect, both));
+    ASSERT_TRUE(
+        Parse({"--downsample", "1/2", "--par", "10/11", "--quality", "lo", "--threads", "3"}, effect, both));
     const HostSettings settings = MakeHostSettings(both, 30, 20);
     EXPECT_EQ(settings.downsampleX.num, 1);
     EXPECT_EQ(settings.downsampleX.den, 2u);
@@ -303,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
         PopupCase{"blend_normal", &EffectOptions::blend, "normal", PARAM_BLEND_MODE, 1},
         PopupCase{"blend_soft_light", &EffectOptions::blend, "soft-light", PARAM_BLEND_MODE, 6},
         PopupCase{"blend_as_shown", &EffectOptions::blend, "Color dodge", PARAM_BLEND_MODE, 15},
-        PopupCase{"blend_darker_color_last_offered", &EffectOptions::blend, "darker-color", PARAM_BLEND_MODE, 23},
+        PopupCase{"blend_darker_color_last_offered", &EffectOptions::blend, "darker-color", PARAM_BLEND_MODE,
+                  23},
         PopupCase{"blend_subtract_not_offered", &EffectOptions::blend, "subtract", PARAM_BLEND_MODE, 0},
         PopupCase{"blend_number_beyond_choices", &EffectOptions::blend, "24", PARAM_BLEND_MODE, 24},
         PopupCase{"blend_negative_number", &EffectOptions::blend, "-3", PARAM_BLEND_MODE, -3},
@@ -366,5 +342,5 @@ TEST_F(AppliedOptionsTest, ValuesOutsideASlidersRangeAreRefused) {
     EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 25 << 16);
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

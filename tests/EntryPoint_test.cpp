@@ -38,7 +38,8 @@ TEST(EntryPointTest, AboutTextIsNameVersionAndDescription) {
         ASSERT_EQ(PF_Err_NONE, host.About(&text));
         EXPECT_EQ(std::string(GetStringPtr(StrID_Name)) + " v1.3\r" + GetStringPtr(StrID_Description), text);
         EXPECT_EQ(0, text.rfind("Corvelle v1.3\r", 0));
-        EXPECT_EQ((std::vector<std::string>{"AcquireSuite", "sprintf", "ReleaseSuite"}), host.Trace().Functions());
+        EXPECT_EQ((std::vector<std::string>{"AcquireSuite", "sprintf", "ReleaseSuite"}),
+                  host.Trace().Functions());
         EXPECT_EQ("PF ANSI Suite", host.Trace().Records()[0].suite);
         EXPECT_EQ(0, host.OutData().out_flags);
     }
@@ -91,9 +92,10 @@ TEST(EntryPointTest, GlobalSetupUnderTheEditorDeclaresBothFormatsInOrder) {
     Host host(Module().Entry(), For(HostApp::Premiere));
     ASSERT_EQ(PF_Err_NONE, host.GlobalSetup());
     EXPECT_EQ(kGlobalOutFlags, host.OutData().out_flags);
-    EXPECT_EQ((std::vector<std::string>{"AcquireSuite", "ClearSupportedPixelFormats", "AddSupportedPixelFormat",
-                                        "AddSupportedPixelFormat", "ReleaseSuite"}),
-              host.Trace().Functions());
+    EXPECT_EQ(
+        (std::vector<std::string>{"AcquireSuite", "ClearSupportedPixelFormats", "AddSupportedPixelFormat",
+                                  "AddSupportedPixelFormat", "ReleaseSuite"}),
+        host.Trace().Functions());
     EXPECT_EQ((std::vector<PrPixelFormat>{0x61724742, 0x61726762}), host.DeclaredPixelFormats());
     EXPECT_EQ(1u, host.Trace().Count("ReleaseSuite", "PF Pixel Format Suite"));
 }
@@ -142,12 +144,15 @@ TEST_P(UnhandledSelectorTest, ReturnsZeroAndTouchesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Selectors, UnhandledSelectorTest,
-                         ::testing::Values(SelectorCase{"global_setdown", 3}, SelectorCase{"sequence_setup", 5},
-                                           SelectorCase{"frame_setup", 10}, SelectorCase{"user_changed_param", 13},
+                         ::testing::Values(SelectorCase{"global_setdown", 3},
+                                           SelectorCase{"sequence_setup", 5}, SelectorCase{"frame_setup", 10},
+                                           SelectorCase{"user_changed_param", 13},
                                            SelectorCase{"sixteen", 16}, SelectorCase{"smart_pre_render", 23},
                                            SelectorCase{"smart_render", 24}, SelectorCase{"minus_one", -1},
                                            SelectorCase{"large", 0x7fffffff}),
-                         [](const ::testing::TestParamInfo<SelectorCase>& test_info) { return std::string(test_info.param.label); });
+                         [](const ::testing::TestParamInfo<SelectorCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

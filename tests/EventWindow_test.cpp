@@ -87,19 +87,20 @@ TEST_P(WindowMapTest, CallbacksMapLayerToWindowAndBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Window, WindowMapTest,
-    testing::Values(
-        MapCase{"layer_identity", Window(WindowKind::Layer, 1.0, 0, 0), Pixels(960, 540), Pixels(960, 540)},
-        MapCase{"layer_zoom2_offset", Window(WindowKind::Layer, 2.0, 10, -4), Pixels(100, 50), Pixels(210, 96)},
-        MapCase{"layer_half_zoom_fraction", Window(WindowKind::Layer, 0.5, 0, 0), Pixels(3.5, -7.25),
-                Pixels(1.75, -3.625)},
-        // The layer position moves the layer in the composition, not in a layer window.
-        MapCase{"layer_ignores_layer_pos", Window(WindowKind::Layer, 1.0, 5, 6, 100, 200), Pixels(10, 20),
-                Pixels(15, 26)},
-        MapCase{"comp_identity", Window(WindowKind::Comp, 1.0, 0, 0), Pixels(7, 8), Pixels(7, 8)},
-        MapCase{"comp_pos_zoom_offset", Window(WindowKind::Comp, 0.5, 3, 4, 20, 30), Pixels(100, 50),
-                Pixels(63, 44)},
-        MapCase{"comp_negative_pos", Window(WindowKind::Comp, 2.0, 0, 0, -50, -25), Pixels(60, 30),
-                Pixels(20, 10)}),
+    testing::Values(MapCase{"layer_identity", Window(WindowKind::Layer, 1.0, 0, 0), Pixels(960, 540),
+                            Pixels(960, 540)},
+                    MapCase{"layer_zoom2_offset", Window(WindowKind::Layer, 2.0, 10, -4), Pixels(100, 50),
+                            Pixels(210, 96)},
+                    MapCase{"layer_half_zoom_fraction", Window(WindowKind::Layer, 0.5, 0, 0),
+                            Pixels(3.5, -7.25), Pixels(1.75, -3.625)},
+                    // The layer position moves the layer in the composition, not in a layer window.
+                    MapCase{"layer_ignores_layer_pos", Window(WindowKind::Layer, 1.0, 5, 6, 100, 200),
+                            Pixels(10, 20), Pixels(15, 26)},
+                    MapCase{"comp_identity", Window(WindowKind::Comp, 1.0, 0, 0), Pixels(7, 8), Pixels(7, 8)},
+                    MapCase{"comp_pos_zoom_offset", Window(WindowKind::Comp, 0.5, 3, 4, 20, 30),
+                            Pixels(100, 50), Pixels(63, 44)},
+                    MapCase{"comp_negative_pos", Window(WindowKind::Comp, 2.0, 0, 0, -50, -25),
+                            Pixels(60, 30), Pixels(20, 10)}),
     CaseName());
 
 struct RoundCase {
@@ -172,9 +173,9 @@ TEST(EventWindowTest, TakesOnlyZoomsInTheCommandsRange) {
     for (const double zoom : {1.0 / 64.0, 1.0, 64.0}) {
         EXPECT_NO_THROW(EventWindow(host, Window(WindowKind::Layer, zoom, 0, 0), 2, 2)) << zoom;
     }
-    for (const double zoom : {(1.0 / 64.0) - 1e-12, 64.0 + 1e-12, std::numeric_limits<double>::denorm_min(), 0.0,
-                              -1.0, std::numeric_limits<double>::infinity(),
-                              std::numeric_limits<double>::quiet_NaN()}) {
+    for (const double zoom :
+         {(1.0 / 64.0) - 1e-12, 64.0 + 1e-12, std::numeric_limits<double>::denorm_min(), 0.0, -1.0,
+          std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_THROW(EventWindow(host, Window(WindowKind::Layer, zoom, 0, 0), 2, 2), HostError) << zoom;
     }
 }
@@ -229,7 +230,8 @@ TEST(EventWindowTest, RefusesAnotherWindowsContextOrNoPoint) {
     PF_FixedPoint pt = Pixels(1, 1);
     EXPECT_EQ(event.cbs.source_to_frame(event.cbs.refcon, other.Context(), &pt), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(pt.x, kOne);
-    EXPECT_EQ(event.cbs.frame_to_source(event.cbs.refcon, event.contextH, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(event.cbs.frame_to_source(event.cbs.refcon, event.contextH, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
 }
 
 // A stand-in module for the session's own behaviour: a click at h = 5 grabs handle 9, and
@@ -283,5 +285,5 @@ TEST(DragSessionTest, SendsNoDragEventsAfterAMiss) {
     EXPECT_EQ(drag.LastEvent().u.do_click.continue_refcon[1], 0);
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

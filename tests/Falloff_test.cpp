@@ -26,7 +26,9 @@ const Curve kCurves[] = {
     {"Exponential", ExponentialCurveFloat, ExponentialCurve},
 };
 
-void PrintTo(const Curve& curve, std::ostream* os) { *os << curve.name; }
+void PrintTo(const Curve& curve, std::ostream* os) {
+    *os << curve.name;
+}
 
 std::uint32_t Bits(float f) {
     std::uint32_t b;
@@ -40,7 +42,9 @@ float FromBits(std::uint32_t b) {
     return f;
 }
 
-bool SameFloat(float a, float b) { return (std::isnan(a) && std::isnan(b)) || Bits(a) == Bits(b); }
+bool SameFloat(float a, float b) {
+    return (std::isnan(a) && std::isnan(b)) || Bits(a) == Bits(b);
+}
 
 class FalloffCurve : public testing::TestWithParam<Curve> {};
 
@@ -119,4 +123,4 @@ TEST(FastExp, TableHoldsTheSixtyFourthPowersOfTwo) {
     }
 }
 
-}  // namespace
+}   // namespace

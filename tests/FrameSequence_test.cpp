@@ -33,22 +33,21 @@ TEST_P(FramePatternTest, FormatsLikePrintfOrRefuses) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequence, FramePatternTest,
-    testing::Values(PatternCase{"plain", "in.%d.png", 7, "in.7.png"},
-                    PatternCase{"zero_padded", "in.%04d.png", 7, "in.0007.png"},
-                    PatternCase{"blank_padded", "in%3d.png", 7, "in  7.png"},
-                    PatternCase{"wider_than_pad", "%02d.tif", 1234, "1234.tif"},
-                    PatternCase{"in_folder", "shots/a%d/x.exr", 0, "shots/a0/x.exr"},
-                    PatternCase{"no_conversion", "in.png", 1, nullptr},
-                    PatternCase{"two_conversions", "%d_%d.png", 1, nullptr},
-                    PatternCase{"percent_literal", "100%%_%d.png", 1, nullptr},
-                    PatternCase{"string_conversion", "%s.png", 1, nullptr},
-                    PatternCase{"trailing_percent", "in%d.png%", 1, nullptr},
-                    PatternCase{"wide_width", "%010d.png", 1, nullptr},
-                    PatternCase{"long_modifier", "%ld.png", 1, nullptr},
-                    PatternCase{"negative_flag", "%-4d.png", 1, nullptr}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Sequence, FramePatternTest,
+                         testing::Values(PatternCase{"plain", "in.%d.png", 7, "in.7.png"},
+                                         PatternCase{"zero_padded", "in.%04d.png", 7, "in.0007.png"},
+                                         PatternCase{"blank_padded", "in%3d.png", 7, "in  7.png"},
+                                         PatternCase{"wider_than_pad", "%02d.tif", 1234, "1234.tif"},
+                                         PatternCase{"in_folder", "shots/a%d/x.exr", 0, "shots/a0/x.exr"},
+                                         PatternCase{"no_conversion", "in.png", 1, nullptr},
+                                         PatternCase{"two_conversions", "%d_%d.png", 1, nullptr},
+                                         PatternCase{"percent_literal", "100%%_%d.png", 1, nullptr},
+                                         PatternCase{"string_conversion", "%s.png", 1, nullptr},
+                                         PatternCase{"trailing_percent", "in%d.png%", 1, nullptr},
+                                         PatternCase{"wide_width", "%010d.png", 1, nullptr},
+                                         PatternCase{"long_modifier", "%ld.png", 1, nullptr},
+                                         PatternCase{"negative_flag", "%-4d.png", 1, nullptr}),
+                         CaseName());
 
 struct RangeCase {
     const char* name;
@@ -72,17 +71,12 @@ TEST_P(FrameRangeTest, ParsesAToB) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sequence, FrameRangeTest,
-    testing::Values(RangeCase{"span", "1-24", true, 1, 24},
-                    RangeCase{"one_frame_span", "5-5", true, 5, 5},
-                    RangeCase{"single", "12", true, 12, 12},
-                    RangeCase{"from_zero", "0-3", true, 0, 3},
-                    RangeCase{"backwards", "9-3", false, 0, 0},
-                    RangeCase{"negative", "-3-4", false, 0, 0},
-                    RangeCase{"open_end", "3-", false, 0, 0},
-                    RangeCase{"word", "all", false, 0, 0},
-                    RangeCase{"empty", "", false, 0, 0},
-                    RangeCase{"too_long", "1-9999999999", false, 0, 0}),
+    testing::Values(RangeCase{"span", "1-24", true, 1, 24}, RangeCase{"one_frame_span", "5-5", true, 5, 5},
+                    RangeCase{"single", "12", true, 12, 12}, RangeCase{"from_zero", "0-3", true, 0, 3},
+                    RangeCase{"backwards", "9-3", false, 0, 0}, RangeCase{"negative", "-3-4", false, 0, 0},
+                    RangeCase{"open_end", "3-", false, 0, 0}, RangeCase{"word", "all", false, 0, 0},
+                    RangeCase{"empty", "", false, 0, 0}, RangeCase{"too_long", "1-9999999999", false, 0, 0}),
     CaseName());
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

@@ -162,11 +162,14 @@ TEST_P(BalanceTest, ReportsEveryUnbalancedSuite) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, BalanceTest,
-    ::testing::Values(BalanceCase{"balanced", 1, 1, ""}, BalanceCase{"twice_each", 2, 2, ""},
-                      BalanceCase{"leak", 1, 0, "\"PF ANSI Suite\" 1 acquired 1 time, released 0 times"},
-                      BalanceCase{"double_release", 1, 2, "\"PF ANSI Suite\" 1 acquired 1 time, released 2 times"},
-                      BalanceCase{"release_only", 0, 1, "\"PF ANSI Suite\" 1 acquired 0 times, released 1 time"}),
-    [](const ::testing::TestParamInfo<BalanceCase>& test_info) { return std::string(test_info.param.label); });
+    ::testing::Values(
+        BalanceCase{"balanced", 1, 1, ""}, BalanceCase{"twice_each", 2, 2, ""},
+        BalanceCase{"leak", 1, 0, "\"PF ANSI Suite\" 1 acquired 1 time, released 0 times"},
+        BalanceCase{"double_release", 1, 2, "\"PF ANSI Suite\" 1 acquired 1 time, released 2 times"},
+        BalanceCase{"release_only", 0, 1, "\"PF ANSI Suite\" 1 acquired 0 times, released 1 time"}),
+    [](const ::testing::TestParamInfo<BalanceCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 // A leak in one command must not be blamed on the next.
 TEST_F(HostTest, BalanceStartsAfreshEachCommand) {
@@ -220,7 +223,8 @@ TEST_P(InDataTest, CarriesTheSettings) {
     settings.timeScale = 25;
     Host host(StandInEntry, settings);
     PF_InData seen{};
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         seen = *in_data;
         out_data->my_version = 1;   // must not survive into the next command
         return PF_Err_NONE;
@@ -246,14 +250,17 @@ TEST_P(InDataTest, CarriesTheSettings) {
 INSTANTIATE_TEST_SUITE_P(Apps, InDataTest,
                          ::testing::Values(AppCase{"compositor", HostApp::AfterEffects, 0x46584354},
                                            AppCase{"editor", HostApp::Premiere, 0x50724D72}),
-                         [](const ::testing::TestParamInfo<AppCase>& test_info) { return std::string(test_info.param.label); });
+                         [](const ::testing::TestParamInfo<AppCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
 // sprintf into return_msg is bounded by its 256 bytes; the host knows that buffer's size.
 TEST_F(HostTest, SprintfIntoReturnMsgStopsAtItsEnd) {
     Host host(StandInEntry);
     const std::string longText(300, 'x');
     A_long written = 0;
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         written = in_data->utils->ansi.sprintf(out_data->return_msg, "%s", longText.c_str());
         return PF_Err_NONE;
     };
@@ -265,7 +272,8 @@ TEST_F(HostTest, SprintfIntoReturnMsgStopsAtItsEnd) {
 
 TEST_F(HostTest, SprintfFormatsAsVsprintf) {
     Host host(StandInEntry);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         in_data->utils->ansi.sprintf(out_data->return_msg, "%s v%d.%d\r%s", "A", 1, 3, "B");
         return PF_Err_NONE;
     };
@@ -341,7 +349,8 @@ TEST_P(PointDefaultTest, ResolvesPercentOfTheLayer) {
     settings.layerWidth = c.layerWidth;
     settings.layerHeight = c.layerHeight;
     Host host(StandInEntry, settings);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         return RegisterAll(in_data, out_data, {PointDef(c.xPercent, c.yPercent)});
     };
     ASSERT_EQ(PF_Err_NONE, host.ParamsSetup());
@@ -410,7 +419,8 @@ TEST_P(RenderFormatTest, RendersOnlyTheHostsFormats) {
     t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
                       PF_LayerDef* output) -> PF_Err {
         SPErr err = 0;
-        auto* suite = static_cast<const PF_PixelFormatSuite1*>(Acquire(in_data, "PF Pixel Format Suite", 1, &err));
+        auto* suite =
+            static_cast<const PF_PixelFormatSuite1*>(Acquire(in_data, "PF Pixel Format Suite", 1, &err));
         if (cmd == PF_Cmd_GLOBAL_SETUP && c.declared) {
             suite->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_BGRA_4444_8u);
             suite->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_BGRA_4444_32f);
@@ -462,7 +472,8 @@ TEST_F(HostTest, PixelFormatOverrideIsReported) {
     Host::CommandScope scope(host);
     const void* table = nullptr;
     ASSERT_EQ(kSPNoError, host.Suites().Acquire("PF Pixel Format Suite", 1, &table));
-    EXPECT_EQ(PF_Err_NONE, static_cast<const PF_PixelFormatSuite1*>(table)->GetPixelFormat(world.Def(), &reported));
+    EXPECT_EQ(PF_Err_NONE,
+              static_cast<const PF_PixelFormatSuite1*>(table)->GetPixelFormat(world.Def(), &reported));
     EXPECT_EQ(0x12345678u, reported);
 }
 
@@ -470,7 +481,8 @@ TEST_F(HostTest, PixelFormatOverrideIsReported) {
 TEST_F(HostTest, ChangeParamSendsUpdateOnlyWhenSupervised) {
     Host host(StandInEntry);
     std::vector<PF_Cmd> commands;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         commands.push_back(cmd);
         if (cmd == PF_Cmd_PARAMS_SETUP) {
             return RegisterAll(in_data, out_data,
@@ -521,7 +533,8 @@ TEST_F(HostTest, EventAppliesOnlyMarkedValues) {
 // The module's label texts may live on its stack; the host keeps its own copies.
 TEST_F(HostTest, RegisteredTextsOutliveTheCall) {
     Host host(StandInEntry);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         char label[] = "Shows only mask";
         const PF_Err err = RegisterAll(in_data, out_data, {CheckboxDef(0, label)});
         std::memset(label, 'z', sizeof label - 1);
@@ -536,7 +549,8 @@ TEST_F(HostTest, RegistrationOnlyDuringASoundSetUp) {
     Host host(StandInEntry);
     PF_Err lateAddParam = PF_Err_NONE;
     A_long declared = 2;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         PF_ParamDef def = CheckboxDef(0, "x");
         if (cmd == PF_Cmd_PARAMS_SETUP) {
             in_data->inter.add_param(in_data->effect_ref, -1, &def);
@@ -577,15 +591,18 @@ TEST_P(FailedSetUpTest, RefusesEverythingThatLendsParameters) {
     Host host(StandInEntry);
     bool sound = false;
     std::vector<PF_Cmd> sent;
-    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         if (cmd != PF_Cmd_PARAMS_SETUP) {
             sent.push_back(cmd);
             return PF_Err_NONE;
         }
         const PF_Err err = RegisterAll(in_data, out_data, {CheckboxDef(0, "x")});
-        if (sound) return err;
+        if (sound)
+            return err;
         out_data->num_params = c.declared;
-        if (c.throws) throw std::runtime_error("set-up");
+        if (c.throws)
+            throw std::runtime_error("set-up");
         return c.returned;
     };
     if (c.returned != PF_Err_NONE) {
@@ -607,12 +624,14 @@ TEST_P(FailedSetUpTest, RefusesEverythingThatLendsParameters) {
     EXPECT_EQ(PF_Err_NONE, host.Event(event));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SetUp, FailedSetUpTest,
-    ::testing::Values(FailedSetUpCase{"returns_an_error", PF_Err_OUT_OF_MEMORY, 2, false},
-                      FailedSetUpCase{"miscounts", PF_Err_NONE, 5, false},
-                      FailedSetUpCase{"throws", PF_Err_NONE, 2, true}),
-    [](const ::testing::TestParamInfo<FailedSetUpCase>& test_info) { return std::string(test_info.param.label); });
+INSTANTIATE_TEST_SUITE_P(SetUp, FailedSetUpTest,
+                         ::testing::Values(FailedSetUpCase{"returns_an_error", PF_Err_OUT_OF_MEMORY, 2,
+                                                           false},
+                                           FailedSetUpCase{"miscounts", PF_Err_NONE, 5, false},
+                                           FailedSetUpCase{"throws", PF_Err_NONE, 2, true}),
+                         [](const ::testing::TestParamInfo<FailedSetUpCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
 struct AddParamCase {
     const char* label;
@@ -627,7 +646,8 @@ class AddParamArgsTest : public HostTest, public ::testing::WithParamInterface<A
 TEST_P(AddParamArgsTest, RefusesWhatAHostWouldRefuse) {
     const AddParamCase& c = GetParam();
     Host host(StandInEntry);
-    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**, PF_LayerDef*) -> PF_Err {
+    t_behaviour = [&](PF_Cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                      PF_LayerDef*) -> PF_Err {
         PF_ParamDef def = CheckboxDef(0, "x");
         def.param_type = c.type;
         PF_ProgPtr ref = c.ownRef ? in_data->effect_ref : reinterpret_cast<PF_ProgPtr>(&def);
@@ -645,7 +665,9 @@ INSTANTIATE_TEST_SUITE_P(
                       AddParamCase{"gap", true, 5, PF_Param_CHECKBOX, PF_Err_INVALID_INDEX},
                       AddParamCase{"foreign_ref", false, -1, PF_Param_CHECKBOX, PF_Err_BAD_CALLBACK_PARAM},
                       AddParamCase{"unknown_type", true, -1, 99, PF_Err_UNRECOGNIZED_PARAM_TYPE}),
-    [](const ::testing::TestParamInfo<AddParamCase>& test_info) { return std::string(test_info.param.label); });
+    [](const ::testing::TestParamInfo<AddParamCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 // ---- Iteration ----------------------------------------------------------------------------
 
@@ -655,7 +677,8 @@ struct Visit {
     std::vector<std::atomic<int>> calls;
     std::atomic<int> wrongInput{0};
     A_long width;
-    Visit(const World* in, A_long w, A_long h) : input(in), calls(static_cast<std::size_t>(w * h)), width(w) {}
+    Visit(const World* in, A_long w, A_long h)
+        : input(in), calls(static_cast<std::size_t>(w * h)), width(w) {}
 };
 
 PF_Err CountPixel8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
@@ -722,14 +745,12 @@ TEST_P(IterateTest, VisitsEveryPixelOnce) {
     PF_Err err = PF_Err_NONE;
     if (c.deep) {
         ASSERT_EQ(kSPNoError, host.Suites().Acquire("PF iterate16 Suite", 1, &table));
-        err = static_cast<const PF_iterate16Suite1*>(table)->iterate(&in_data, 0, c.outH, input.Def(),
-                                                                    c.area ? &area : nullptr, &visit,
-                                                                    CountPixel16, output.Def());
+        err = static_cast<const PF_iterate16Suite1*>(table)->iterate(
+            &in_data, 0, c.outH, input.Def(), c.area ? &area : nullptr, &visit, CountPixel16, output.Def());
     } else {
         ASSERT_EQ(kSPNoError, host.Suites().Acquire("PF Iterate8 Suite", 1, &table));
-        err = static_cast<const PF_Iterate8Suite1*>(table)->iterate(&in_data, 0, c.outH, input.Def(),
-                                                                   c.area ? &area : nullptr, &visit,
-                                                                   CountPixel8, output.Def());
+        err = static_cast<const PF_Iterate8Suite1*>(table)->iterate(
+            &in_data, 0, c.outH, input.Def(), c.area ? &area : nullptr, &visit, CountPixel8, output.Def());
     }
     EXPECT_EQ(PF_Err_NONE, err);
     for (A_long y = 0; y < c.outH; ++y) {
@@ -755,7 +776,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IterateCase{"input_larger", false, 2, 9, 8, 5, 4, 0, false},
                       IterateCase{"deep_two_threads_padded", true, 2, 7, 5, 7, 5, 16, false},
                       IterateCase{"deep_input_smaller", true, 3, 3, 4, 6, 6, 8, true}),
-    [](const ::testing::TestParamInfo<IterateCase>& test_info) { return std::string(test_info.param.label); });
+    [](const ::testing::TestParamInfo<IterateCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 // The first error in row order wins, however the rows were spread over threads.
 PF_Err FailFromRow(void* refcon, A_long, A_long y, PF_Pixel*, PF_Pixel*) {
@@ -791,9 +814,9 @@ TEST_F(HostTest, IterateRefusesAWorldOfTheOtherDepth) {
     const void* table = nullptr;
     ASSERT_EQ(kSPNoError, host.Suites().Acquire("PF Iterate8 Suite", 1, &table));
     A_long never = 100;
-    EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM, static_cast<const PF_Iterate8Suite1*>(table)->iterate(
-                                             &in_data, 0, 2, input.Def(), nullptr, &never, FailFromRow,
-                                             output.Def()));
+    EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM,
+              static_cast<const PF_Iterate8Suite1*>(table)->iterate(&in_data, 0, 2, input.Def(), nullptr,
+                                                                    &never, FailFromRow, output.Def()));
 }
 
 // ---- Copies ---------------------------------------------------------------------------------
@@ -852,7 +875,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, CopyTest,
                                            CopyCase{"utils_same_size", "utils", 5, 3, 5, 3},
                                            CopyCase{"input_smaller", "copy", 3, 2, 5, 4},
                                            CopyCase{"input_larger", "copy_hq", 6, 5, 4, 3}),
-                         [](const ::testing::TestParamInfo<CopyCase>& test_info) { return std::string(test_info.param.label); });
+                         [](const ::testing::TestParamInfo<CopyCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
 // ---- Worlds and the module library ------------------------------------------------------------
 
@@ -882,7 +907,8 @@ TEST(ModuleLibraryTest, MessagesNameThePathAndTheCause) {
         ModuleLibrary missing("/nonexistent/Corvelle.so");
         ADD_FAILURE() << "loaded a missing module";
     } catch (const HostError& e) {
-        EXPECT_EQ(0, std::string(e.what()).rfind("cannot load module /nonexistent/Corvelle.so: ", 0)) << e.what();
+        EXPECT_EQ(0, std::string(e.what()).rfind("cannot load module /nonexistent/Corvelle.so: ", 0))
+            << e.what();
     }
     try {
         ModuleLibrary bare("libm.so.6");
@@ -928,5 +954,5 @@ TEST(ModuleDescriptionTest, DecimalsReadBackExactly) {
     EXPECT_EQ("1.52587890625e-05", Decimal(1.0 / 65536.0));
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

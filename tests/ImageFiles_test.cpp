@@ -27,7 +27,8 @@ void WriteWithOiio(const std::string& path, int width, int height, int channels,
     std::unique_ptr<OIIO::ImageOutput> out = OIIO::ImageOutput::create(path);
     ASSERT_TRUE(out);
     OIIO::ImageSpec spec(width, height, channels, type);
-    if (channels == 4) spec.alpha_channel = 3;
+    if (channels == 4)
+        spec.alpha_channel = 3;
     spec.attribute("oiio:UnassociatedAlpha", 1);
     ASSERT_TRUE(out->open(path, spec));
     ASSERT_TRUE(out->write_image(type, samples.data()));
@@ -75,22 +76,22 @@ TEST_P(ImageRoundTripTest, WorldComesBackExactly) {
     WriteImage(path, original);
     const World back = ReadImage(path, c.layout);
     EXPECT_TRUE(back.SamePixels(original));
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{std::string("frame") + c.extension}) << "no temporary left";
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{std::string("frame") + c.extension})
+        << "no temporary left";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ImageRoundTripTest,
-    testing::Values(RoundTripCase{"argb8_png", PixelLayout::Argb8, ".png"},
-                    RoundTripCase{"argb8_tif", PixelLayout::Argb8, ".tif"},
-                    RoundTripCase{"argb8_exr", PixelLayout::Argb8, ".exr"},
-                    RoundTripCase{"argb16_png", PixelLayout::Argb16, ".png"},
-                    RoundTripCase{"argb16_tiff", PixelLayout::Argb16, ".tiff"},
-                    RoundTripCase{"argb16_exr", PixelLayout::Argb16, ".exr"},
-                    RoundTripCase{"bgra8_png", PixelLayout::Bgra8, ".png"},
-                    RoundTripCase{"bgra8_exr", PixelLayout::Bgra8, ".exr"},
-                    RoundTripCase{"bgrafloat_tif", PixelLayout::BgraFloat, ".tif"},
-                    RoundTripCase{"bgrafloat_exr", PixelLayout::BgraFloat, ".exr"}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Files, ImageRoundTripTest,
+                         testing::Values(RoundTripCase{"argb8_png", PixelLayout::Argb8, ".png"},
+                                         RoundTripCase{"argb8_tif", PixelLayout::Argb8, ".tif"},
+                                         RoundTripCase{"argb8_exr", PixelLayout::Argb8, ".exr"},
+                                         RoundTripCase{"argb16_png", PixelLayout::Argb16, ".png"},
+                                         RoundTripCase{"argb16_tiff", PixelLayout::Argb16, ".tiff"},
+                                         RoundTripCase{"argb16_exr", PixelLayout::Argb16, ".exr"},
+                                         RoundTripCase{"bgra8_png", PixelLayout::Bgra8, ".png"},
+                                         RoundTripCase{"bgra8_exr", PixelLayout::Bgra8, ".exr"},
+                                         RoundTripCase{"bgrafloat_tif", PixelLayout::BgraFloat, ".tif"},
+                                         RoundTripCase{"bgrafloat_exr", PixelLayout::BgraFloat, ".exr"}),
+                         CaseName());
 
 TEST(ImageFiles, AlphaIsNeverPremultiplied) {
     // A pixel with zero alpha keeps its colour; a premultiplying reader would zero it.
@@ -195,5 +196,5 @@ TEST(ImageFiles, BadFilesGiveClearErrors) {
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"text.png"});
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

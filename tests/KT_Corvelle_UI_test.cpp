@@ -160,8 +160,8 @@ std::vector<std::vector<std::string>> Figures(const CallTrace& trace) {
     for (const CallRecord& r : trace.Records()) {
         const nlohmann::json& a = r.args;
         if (r.function == "MoveTo" || r.function == "LineTo") {
-            figures.back().push_back(std::string(r.function == "MoveTo" ? "M " : "L ") + Num(a["x"]) +
-                                     "," + Num(a["y"]));
+            figures.back().push_back(std::string(r.function == "MoveTo" ? "M " : "L ") + Num(a["x"]) + "," +
+                                     Num(a["y"]));
         } else if (r.function == "AddArc") {
             figures.back().push_back("A " + Num(a["center"][0]) + "," + Num(a["center"][1]) + " r" +
                                      Num(a["radius"]) + " " + Num(a["start"]) + ".." + Num(a["sweep"]));
@@ -235,27 +235,57 @@ TEST_P(FrameTest, ShapeAndFeatherFramesAroundTheOrigin) {
 // 66.6667 and 133.3333 pixels are 4369066.67 and 8738133.33 units: 4369067 and 8738133.
 INSTANTIATE_TEST_SUITE_P(
     UI, FrameTest,
-    testing::Values(
-        FrameCase{"square_pixels", {1, 1}, 300, 200, 100,
-                  {-50 * kOne, 0, 250 * kOne, 200 * kOne}, {50 * kOne, 4369067, 150 * kOne, 8738133}},
-        // 150 px × 1.1f in single precision: 10813440 units exactly after rounding.
-        FrameCase{"par_10_11", {10, 11}, 300, 200, 100,
-                  {-65 * kOne, 0, 265 * kOne, 200 * kOne}, {45 * kOne, 4369067, 155 * kOne, 8738133}},
-        FrameCase{"feather_half_width", {1, 1}, 300, 200, 150,
-                  {-50 * kOne, 0, 250 * kOne, 200 * kOne},
-                  {100 * kOne, 100 * kOne, 100 * kOne, 100 * kOne}},
-        FrameCase{"feather_beyond_half_turns_inside_out", {1, 1}, 300, 200, 200,
-                  {-50 * kOne, 0, 250 * kOne, 200 * kOne},
-                  {150 * kOne, 8738133, 50 * kOne, 4369067}},
-        FrameCase{"zero_height_has_no_vertical_inset", {1, 1}, 300, 0, 100,
-                  {-50 * kOne, 100 * kOne, 250 * kOne, 100 * kOne},
-                  {50 * kOne, 100 * kOne, 150 * kOne, 100 * kOne}},
-        FrameCase{"zero_width_has_no_vertical_inset", {1, 1}, 0, 200, 10,
-                  {100 * kOne, 0, 100 * kOne, 200 * kOne}, {110 * kOne, 0, 90 * kOne, 200 * kOne}},
-        // f / r = 2e10 pixels: saturates instead of overflowing.
-        FrameCase{"tiny_width_saturates", {1, 1}, 1e-6, 200, 100,
-                  {100 * kOne, 0, 100 * kOne, 200 * kOne},
-                  {100 * kOne + 100 * kOne, kMax, 100 * kOne - 100 * kOne, 200 * kOne - kMax}}),
+    testing::Values(FrameCase{"square_pixels",
+                              {1, 1},
+                              300,
+                              200,
+                              100,
+                              {-50 * kOne, 0, 250 * kOne, 200 * kOne},
+                              {50 * kOne, 4369067, 150 * kOne, 8738133}},
+                    // 150 px × 1.1f in single precision: 10813440 units exactly after rounding.
+                    FrameCase{"par_10_11",
+                              {10, 11},
+                              300,
+                              200,
+                              100,
+                              {-65 * kOne, 0, 265 * kOne, 200 * kOne},
+                              {45 * kOne, 4369067, 155 * kOne, 8738133}},
+                    FrameCase{"feather_half_width",
+                              {1, 1},
+                              300,
+                              200,
+                              150,
+                              {-50 * kOne, 0, 250 * kOne, 200 * kOne},
+                              {100 * kOne, 100 * kOne, 100 * kOne, 100 * kOne}},
+                    FrameCase{"feather_beyond_half_turns_inside_out",
+                              {1, 1},
+                              300,
+                              200,
+                              200,
+                              {-50 * kOne, 0, 250 * kOne, 200 * kOne},
+                              {150 * kOne, 8738133, 50 * kOne, 4369067}},
+                    FrameCase{"zero_height_has_no_vertical_inset",
+                              {1, 1},
+                              300,
+                              0,
+                              100,
+                              {-50 * kOne, 100 * kOne, 250 * kOne, 100 * kOne},
+                              {50 * kOne, 100 * kOne, 150 * kOne, 100 * kOne}},
+                    FrameCase{"zero_width_has_no_vertical_inset",
+                              {1, 1},
+                              0,
+                              200,
+                              10,
+                              {100 * kOne, 0, 100 * kOne, 200 * kOne},
+                              {110 * kOne, 0, 90 * kOne, 200 * kOne}},
+                    // f / r = 2e10 pixels: saturates instead of overflowing.
+                    FrameCase{"tiny_width_saturates",
+                              {1, 1},
+                              1e-6,
+                              200,
+                              100,
+                              {100 * kOne, 0, 100 * kOne, 200 * kOne},
+                              {100 * kOne + 100 * kOne, kMax, 100 * kOne - 100 * kOne, 200 * kOne - kMax}}),
     CaseName());
 
 // ---- Handle positions ---------------------------------------------------------------------
@@ -289,26 +319,74 @@ TEST_P(HandlePositionTest, EveryHandleSitsOnItsPixel) {
 // The quarter turn by hand: the float angle is a hair past 90° (cos ≈ −4.4e−8), so a corner
 // offset of 100 px contributes ∓0.29 units across, which truncation and the floor to whole
 // pixels turn into one pixel less on some positions than the exact turn would give.
-INSTANTIATE_TEST_SUITE_P(
-    UI, HandlePositionTest,
-    testing::Values(
-        LayoutCase{"square_pixels", Scene{},
-                   {{0, 0}, {100, 190}, {300, 190}, {100, 310}, {300, 310}, {200, 150},
-                    {120, 250}, {280, 250}, {200, 202}, {200, 298}, {160, 275}}},
-        LayoutCase{"editor", InEditor(Scene{}),
-                   {{0, 0}, {100, 190}, {300, 190}, {100, 310}, {300, 310}, {200, 150},
-                    {120, 250}, {280, 250}, {200, 202}, {200, 298}, {160, 275}}},
-        LayoutCase{"par_10_11", WithPar(Scene{}, 10, 11),
-                   {{0, 0}, {90, 190}, {310, 190}, {90, 310}, {310, 310}, {200, 150},
-                    {112, 250}, {288, 250}, {200, 202}, {200, 298}, {160, 275}}},
-        LayoutCase{"quarter_turn", WithAngle(Scene{}, 90),
-                   {{0, 0}, {260, 150}, {259, 350}, {140, 149}, {139, 349}, {300, 250},
-                    {200, 169}, {199, 329}, {247, 250}, {151, 249}, {160, 275}}},
-        // window = (layer + (30, 20)) × 2
-        LayoutCase{"comp_window_zoom_2", CompWindowZoom2(),
-                   {{0, 0}, {260, 420}, {660, 420}, {260, 660}, {660, 660}, {460, 340},
-                    {300, 540}, {620, 540}, {460, 444}, {460, 636}, {420, 565}}}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(UI, HandlePositionTest,
+                         testing::Values(LayoutCase{"square_pixels",
+                                                    Scene{},
+                                                    {{0, 0},
+                                                     {100, 190},
+                                                     {300, 190},
+                                                     {100, 310},
+                                                     {300, 310},
+                                                     {200, 150},
+                                                     {120, 250},
+                                                     {280, 250},
+                                                     {200, 202},
+                                                     {200, 298},
+                                                     {160, 275}}},
+                                         LayoutCase{"editor",
+                                                    InEditor(Scene{}),
+                                                    {{0, 0},
+                                                     {100, 190},
+                                                     {300, 190},
+                                                     {100, 310},
+                                                     {300, 310},
+                                                     {200, 150},
+                                                     {120, 250},
+                                                     {280, 250},
+                                                     {200, 202},
+                                                     {200, 298},
+                                                     {160, 275}}},
+                                         LayoutCase{"par_10_11",
+                                                    WithPar(Scene{}, 10, 11),
+                                                    {{0, 0},
+                                                     {90, 190},
+                                                     {310, 190},
+                                                     {90, 310},
+                                                     {310, 310},
+                                                     {200, 150},
+                                                     {112, 250},
+                                                     {288, 250},
+                                                     {200, 202},
+                                                     {200, 298},
+                                                     {160, 275}}},
+                                         LayoutCase{"quarter_turn",
+                                                    WithAngle(Scene{}, 90),
+                                                    {{0, 0},
+                                                     {260, 150},
+                                                     {259, 350},
+                                                     {140, 149},
+                                                     {139, 349},
+                                                     {300, 250},
+                                                     {200, 169},
+                                                     {199, 329},
+                                                     {247, 250},
+                                                     {151, 249},
+                                                     {160, 275}}},
+                                         // window = (layer + (30, 20)) × 2
+                                         LayoutCase{"comp_window_zoom_2",
+                                                    CompWindowZoom2(),
+                                                    {{0, 0},
+                                                     {260, 420},
+                                                     {660, 420},
+                                                     {260, 660},
+                                                     {660, 660},
+                                                     {460, 340},
+                                                     {300, 540},
+                                                     {620, 540},
+                                                     {460, 444},
+                                                     {460, 636},
+                                                     {420, 565}}}),
+                         CaseName());
 
 struct HitCase {
     const char* name;
@@ -353,15 +431,15 @@ Scene FeatherHalfWidth() {
 // The reach is a diamond: (8, 7) from a handle is 15, (8, 8) is 16 although only 11.3 away.
 INSTANTIATE_TEST_SUITE_P(
     UI, HitTest,
-    testing::Values(HitCase{"diamond_15", Scene{}, {108, 197}, HANDLE_TOP_LEFT},
-                    HitCase{"diamond_16", Scene{}, {108, 198}, HANDLE_NONE},
-                    HitCase{"diamond_15_up_left", Scene{}, {92, 183}, HANDLE_TOP_LEFT},
-                    HitCase{"diamond_16_up_left", Scene{}, {92, 182}, HANDLE_NONE},
-                    HitCase{"corner_wins_over_feather", Small(), {193, 247}, HANDLE_TOP_LEFT},
-                    HitCase{"corner_wins_over_closer_knob", Narrow(), {198, 150}, HANDLE_TOP_LEFT},
-                    HitCase{"collapsed_feather_gives_left_handle", FeatherHalfWidth(), {200, 250},
-                            HANDLE_FEATHER_LEFT},
-                    HitCase{"miss", Scene{}, {20, 20}, HANDLE_NONE}),
+    testing::Values(
+        HitCase{"diamond_15", Scene{}, {108, 197}, HANDLE_TOP_LEFT},
+        HitCase{"diamond_16", Scene{}, {108, 198}, HANDLE_NONE},
+        HitCase{"diamond_15_up_left", Scene{}, {92, 183}, HANDLE_TOP_LEFT},
+        HitCase{"diamond_16_up_left", Scene{}, {92, 182}, HANDLE_NONE},
+        HitCase{"corner_wins_over_feather", Small(), {193, 247}, HANDLE_TOP_LEFT},
+        HitCase{"corner_wins_over_closer_knob", Narrow(), {198, 150}, HANDLE_TOP_LEFT},
+        HitCase{"collapsed_feather_gives_left_handle", FeatherHalfWidth(), {200, 250}, HANDLE_FEATHER_LEFT},
+        HitCase{"miss", Scene{}, {20, 20}, HANDLE_NONE}),
     CaseName());
 
 // ---- Drags --------------------------------------------------------------------------------
@@ -412,17 +490,17 @@ DragCase Corner(const char* name, Scene s, A_intptr_t handle, PF_Point mouse, do
     return c;
 }
 DragCase Knob(const char* name, PF_Point mouse, A_long degrees) {
-    return DragCase{name, Scene{}, HANDLE_ROTATION, mouse, std::nullopt, std::nullopt,
-                    std::nullopt, degrees * kOne, std::nullopt};
+    return DragCase{name,         Scene{},      HANDLE_ROTATION, mouse,       std::nullopt,
+                    std::nullopt, std::nullopt, degrees * kOne,  std::nullopt};
 }
 DragCase Feather(const char* name, Scene s, A_intptr_t handle, PF_Point mouse,
                  std::optional<double> feather) {
-    return DragCase{name, s, handle, mouse, std::nullopt, std::nullopt, feather, std::nullopt,
-                    std::nullopt};
+    return DragCase{name, s, handle, mouse, std::nullopt, std::nullopt, feather, std::nullopt, std::nullopt};
 }
 DragCase Opacity(const char* name, Scene s, PF_Point mouse, A_long percent) {
-    return DragCase{name, s, HANDLE_OPACITY, mouse, std::nullopt, std::nullopt, std::nullopt,
-                    std::nullopt, percent * kOne};
+    return DragCase{
+        name,          s, HANDLE_OPACITY, mouse, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+        percent * kOne};
 }
 Scene Proportion2(Scene s) {   // r = w / h = 2 exactly
     s.height = 100;
@@ -454,8 +532,8 @@ INSTANTIATE_TEST_SUITE_P(
         Corner("turned_bottom_left", WithAngle(Scene{}, 90), HANDLE_BOTTOM_LEFT, {50, 50}, 400, 300, 1e-4),
         Corner("turned_bottom_right", WithAngle(Scene{}, 90), HANDLE_BOTTOM_RIGHT, {50, 450}, 400, 300, 1e-4),
         // PAR scales the doubled sideways offset before the turn back: −600 across becomes height.
-        Corner("turned_with_par_2", WithPar(WithAngle(Scene{}, 90), 2, 1), HANDLE_BOTTOM_RIGHT,
-               {50, 450}, 400, 600, 1e-4),
+        Corner("turned_with_par_2", WithPar(WithAngle(Scene{}, 90), 2, 1), HANDLE_BOTTOM_RIGHT, {50, 450},
+               400, 600, 1e-4),
         Corner("comp_window", CompWindowZoom2(), HANDLE_BOTTOM_RIGHT, {860, 840}, 400, 300),
         Knob("knob_up", {200, 100}, 0), Knob("knob_right", {300, 250}, 90),
         Knob("knob_down", {200, 400}, 180), Knob("knob_left", {100, 250}, 270),
@@ -466,14 +544,13 @@ INSTANTIATE_TEST_SUITE_P(
         Feather("left_clamps_at_zero", Scene{}, HANDLE_FEATHER_LEFT, {50, 0}, 0),
         Feather("left_turned_half_way_clamps", WithAngle(Scene{}, 180), HANDLE_FEATHER_LEFT, {170, 0}, 0),
         Feather("right", WithPar(Scene{}, 2, 1), HANDLE_FEATHER_RIGHT, {235, 0}, 30),
-        Feather("right_ignores_angle", WithPar(WithAngle(Scene{}, 180), 2, 1), HANDLE_FEATHER_RIGHT,
-                {235, 0}, 30),
+        Feather("right_ignores_angle", WithPar(WithAngle(Scene{}, 180), 2, 1), HANDLE_FEATHER_RIGHT, {235, 0},
+                30),
         Feather("right_not_clamped", Scene{}, HANDLE_FEATHER_RIGHT, {350, 0}, -50),
         Feather("top", Proportion2(Scene{}), HANDLE_FEATHER_TOP, {0, 215}, 30),
         Feather("bottom", Proportion2(Scene{}), HANDLE_FEATHER_BOTTOM, {0, 285}, 30),
         Feather("top_zero_height_unchanged", ZeroHeight(), HANDLE_FEATHER_TOP, {0, 215}, std::nullopt),
-        Feather("bottom_zero_height_unchanged", ZeroHeight(), HANDLE_FEATHER_BOTTOM, {0, 285},
-                std::nullopt),
+        Feather("bottom_zero_height_unchanged", ZeroHeight(), HANDLE_FEATHER_BOTTOM, {0, 285}, std::nullopt),
         Opacity("opacity_60", Scene{}, {0, 240}, 60), Opacity("opacity_130", Scene{}, {0, 170}, 130),
         Opacity("opacity_below_zero", Scene{}, {0, 310}, -10),
         // Window centre (400, 500): 10 window pixels are 10 percent at any zoom.
@@ -580,9 +657,12 @@ std::vector<Figure> ExpectedRectangleFigures(const Scene& s, int zoom) {
             Box(z(300) - 3, z(190) - 3, z(300) + 3, z(190) + 3),
             Box(z(300) - 3, z(310) - 3, z(300) + 3, z(310) + 3),
             Box(z(100) - 3, z(310) - 3, z(100) + 3, z(310) + 3),
-            Circle(p(cx, z(202)), 4), Circle(p(cx, z(298)), 4),
-            Circle(p(z(120), cy), 4), Circle(p(z(280), cy), 4),
-            Line(p(cx, cy), p(cx, z(150))), Circle(p(cx, z(150)), 6),
+            Circle(p(cx, z(202)), 4),
+            Circle(p(cx, z(298)), 4),
+            Circle(p(z(120), cy), 4),
+            Circle(p(z(280), cy), 4),
+            Line(p(cx, cy), p(cx, z(150))),
+            Circle(p(cx, z(150)), 6),
             Line(p(cx - 40, cy - 50), p(cx - 40, cy + 50)),
             Box(cx - 45, marker_y - 2, cx - 34, marker_y + 2)};
 }
@@ -611,13 +691,13 @@ Scene WithOpacity(A_long opacity) {
     return s;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    UI, DrawFigureTest,
-    testing::Values(DrawCase{"compositor", Scene{}, 1}, DrawCase{"editor", InEditor(Scene{}), 1},
-                    DrawCase{"zoom_2", LayerWindowZoom2(), 2},
-                    DrawCase{"opacity_100_marker_50_above", WithOpacity(100), 1},
-                    DrawCase{"opacity_0_marker_50_below", WithOpacity(0), 1}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(UI, DrawFigureTest,
+                         testing::Values(DrawCase{"compositor", Scene{}, 1},
+                                         DrawCase{"editor", InEditor(Scene{}), 1},
+                                         DrawCase{"zoom_2", LayerWindowZoom2(), 2},
+                                         DrawCase{"opacity_100_marker_50_above", WithOpacity(100), 1},
+                                         DrawCase{"opacity_0_marker_50_below", WithOpacity(0), 1}),
+                         CaseName());
 
 TEST(UI, QuarterTurnKeepsCornerSquaresUpright) {
     Rig rig{WithAngle(Scene{}, 90)};
@@ -731,10 +811,9 @@ TEST(UI, RefusedPathOrPenBecomesTheEventsResult) {
         const char* function;
         int nth;
     };
-    for (const Refusal& r : {Refusal{HostApp::AfterEffects, "NewPath", 1},
-                             Refusal{HostApp::AfterEffects, "NewPath", 7},
-                             Refusal{HostApp::Premiere, "NewPen", 1},
-                             Refusal{HostApp::AfterEffects, "ReleaseObject", 3}}) {
+    for (const Refusal& r :
+         {Refusal{HostApp::AfterEffects, "NewPath", 1}, Refusal{HostApp::AfterEffects, "NewPath", 7},
+          Refusal{HostApp::Premiere, "NewPen", 1}, Refusal{HostApp::AfterEffects, "ReleaseObject", 3}}) {
         Scene s;
         s.app = r.app;
         Rig rig(s);
@@ -844,5 +923,5 @@ TEST(UI, WildParametersStayDefined) {
     }
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

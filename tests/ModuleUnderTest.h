@@ -19,4 +19,4 @@ inline HostSettings For(HostApp app) {
     return settings;
 }
 
-}  // namespace corvelle
+}   // namespace corvelle

@@ -25,7 +25,9 @@ struct Colour8 {
 // Writes the same colour in the layout's own terms: 16-bit 200 is 25700 of 32768, float is /255.
 void Put(World& world, A_long x, A_long y, Colour8 c) {
     uint8_t* p = world.PixelAt(x, y);
-    const auto to16 = [](uint8_t v) { return static_cast<uint16_t>(v == 255 ? 32768 : (v * 32768 + 127) / 255); };
+    const auto to16 = [](uint8_t v) {
+        return static_cast<uint16_t>(v == 255 ? 32768 : (v * 32768 + 127) / 255);
+    };
     switch (world.Layout()) {
     case PixelLayout::Argb8: {
         const uint8_t b[4] = {c.alpha, c.red, c.green, c.blue};
@@ -133,7 +135,8 @@ constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 INSTANTIATE_TEST_SUITE_P(
     Canvas, RefusedPlacementTest,
     testing::Values(PlacementCase{"zero_x", 0, 0, 0.0, 1.0}, PlacementCase{"zero_y", 0, 0, 1.0, 0.0},
-                    PlacementCase{"negative", 0, 0, -1.0, 1.0}, PlacementCase{"infinite", 0, 0, kInfinity, 1.0},
+                    PlacementCase{"negative", 0, 0, -1.0, 1.0},
+                    PlacementCase{"infinite", 0, 0, kInfinity, 1.0},
                     PlacementCase{"nan", 0, 0, 1.0, kNotANumber},
                     PlacementCase{"denormal", 0, 0, std::numeric_limits<double>::denorm_min(), 1.0},
                     PlacementCase{"product_underflows", 0, 0, 1e-200, 1e-200},
@@ -158,5 +161,5 @@ TEST(OverlayCanvasTest, WritingIntoAMissingFolderFailsClearly) {
     EXPECT_THROW(canvas.WritePng("/nonexistent-folder/x.png"), std::exception);
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

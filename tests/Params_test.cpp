@@ -17,7 +17,9 @@ namespace {
 constexpr PF_OutFlags kRerender = 0x400000;
 constexpr PF_OutFlags kRerenderAndRefresh = 0x420000;
 
-std::string AppLabel(HostApp app) { return app == HostApp::Premiere ? "editor" : "compositor"; }
+std::string AppLabel(HostApp app) {
+    return app == HostApp::Premiere ? "editor" : "compositor";
+}
 
 /// The host after Parameters setup, with nothing recorded yet.
 struct SetUpHost {
@@ -75,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RegistrationCase{"invert", PARAM_INVERT, "Invert", PF_Param_CHECKBOX, 8, 2},
                       RegistrationCase{"mask_only", PARAM_MASK_ONLY, "Mask Only", PF_Param_CHECKBOX, 9, 0x42},
                       RegistrationCase{"falloff", PARAM_FALLOFF, "Alpha falloff", PF_Param_POPUP, 16, 2}),
-    [](const ::testing::TestParamInfo<RegistrationCase>& test_info) { return std::string(test_info.param.label); });
+    [](const ::testing::TestParamInfo<RegistrationCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 struct PopupCase {
     const char* label;
@@ -141,7 +145,9 @@ INSTANTIATE_TEST_SUITE_P(Sliders, FloatSliderTest,
                          ::testing::Values(FloatSliderCase{"width", PARAM_WIDTH, 300.0f},
                                            FloatSliderCase{"height", PARAM_HEIGHT, 200.0f},
                                            FloatSliderCase{"feather", PARAM_FEATHER, 100.0f}),
-                         [](const ::testing::TestParamInfo<FloatSliderCase>& test_info) { return std::string(test_info.param.label); });
+                         [](const ::testing::TestParamInfo<FloatSliderCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
 TEST(ParamsTest, OpacityIsAPercentFixedSlider) {
     SetUpHost setUp;
@@ -231,7 +237,9 @@ TEST_P(AddParamFailureTest, StopsAtTheRefusedParameter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(K, AddParamFailureTest, ::testing::Range(1, 14),
-                         [](const ::testing::TestParamInfo<int>& test_info) { return "param" + std::to_string(test_info.param); });
+                         [](const ::testing::TestParamInfo<int>& test_info) {
+                             return "param" + std::to_string(test_info.param);
+                         });
 
 TEST(ParamsTest, RegisterUIFailureStillCountsTheParameters) {
     Host host(Module().Entry());
@@ -261,7 +269,8 @@ TEST_P(MaskOnlyTest, RenamesAndGreysTheDependentControls) {
     SetUpHost setUp(c.app);
     Host& host = setUp.host;
     if (!c.on) {   // from on to off, so "off" really restores something
-        ASSERT_EQ(PF_Err_NONE, host.ChangeParam(PARAM_MASK_ONLY, [](PF_ParamDef& def) { def.u.bd.value = 1; }));
+        ASSERT_EQ(PF_Err_NONE,
+                  host.ChangeParam(PARAM_MASK_ONLY, [](PF_ParamDef& def) { def.u.bd.value = 1; }));
     }
     ASSERT_EQ(PF_Err_NONE,
               host.ChangeParam(PARAM_MASK_ONLY, [&](PF_ParamDef& def) { def.u.bd.value = c.on ? 1 : 0; }));
@@ -277,8 +286,10 @@ TEST_P(MaskOnlyTest, RenamesAndGreysTheDependentControls) {
 }
 
 INSTANTIATE_TEST_SUITE_P(States, MaskOnlyTest,
-                         ::testing::Values(MaskOnlyCase{HostApp::AfterEffects, true}, MaskOnlyCase{HostApp::AfterEffects, false},
-                                           MaskOnlyCase{HostApp::Premiere, true}, MaskOnlyCase{HostApp::Premiere, false}),
+                         ::testing::Values(MaskOnlyCase{HostApp::AfterEffects, true},
+                                           MaskOnlyCase{HostApp::AfterEffects, false},
+                                           MaskOnlyCase{HostApp::Premiere, true},
+                                           MaskOnlyCase{HostApp::Premiere, false}),
                          MaskOnlyLabel);
 
 class UpdateFlagsTest : public ::testing::TestWithParam<MaskOnlyCase> {};
@@ -321,15 +332,18 @@ TEST_P(UpdateFlagsTest, AddsExactlyTheHostsBitsAndKeepsOthers) {
         }
     }
     const int disabled = c.on ? PF_PUI_DISABLED : 0;
-    EXPECT_EQ((std::vector<std::pair<int, int>>{{PARAM_BLEND_MODE, 0x4 | disabled}, {PARAM_OPACITY, 0x1 | disabled}}),
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{PARAM_BLEND_MODE, 0x4 | disabled},
+                                                {PARAM_OPACITY, 0x1 | disabled}}),
               updates);
     // The host's own records were lent, not handed over.
     EXPECT_EQ(0x4 | (c.on ? 0 : PF_PUI_DISABLED), copies[PARAM_BLEND_MODE].ui_flags);
 }
 
 INSTANTIATE_TEST_SUITE_P(States, UpdateFlagsTest,
-                         ::testing::Values(MaskOnlyCase{HostApp::AfterEffects, true}, MaskOnlyCase{HostApp::AfterEffects, false},
-                                           MaskOnlyCase{HostApp::Premiere, true}, MaskOnlyCase{HostApp::Premiere, false}),
+                         ::testing::Values(MaskOnlyCase{HostApp::AfterEffects, true},
+                                           MaskOnlyCase{HostApp::AfterEffects, false},
+                                           MaskOnlyCase{HostApp::Premiere, true},
+                                           MaskOnlyCase{HostApp::Premiere, false}),
                          MaskOnlyLabel);
 
 // Both controls are rewritten on every update, even when already right.
@@ -370,7 +384,9 @@ TEST_P(UpdateRefusalTest, ReturnsTheRefusalAndStillAsksForARerender) {
 INSTANTIATE_TEST_SUITE_P(Refusals, UpdateRefusalTest,
                          ::testing::Values(RefusalCase{"blend_mode", PARAM_BLEND_MODE, 1, false, false},
                                            RefusalCase{"opacity", PARAM_OPACITY, 2, true, false}),
-                         [](const ::testing::TestParamInfo<RefusalCase>& test_info) { return std::string(test_info.param.label); });
+                         [](const ::testing::TestParamInfo<RefusalCase>& test_info) {
+                             return std::string(test_info.param.label);
+                         });
 
 // Without the Param Utils Suite nothing is updated and no flag is set.
 TEST(ParamsTest, UpdateWithoutParamUtilsSuiteFails) {
@@ -385,5 +401,5 @@ TEST(ParamsTest, UpdateWithoutParamUtilsSuiteFails) {
     EXPECT_TRUE(host.LastCommandProblems().empty());
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

@@ -75,8 +75,8 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
                         for (A_long x = 0; x < kWidth; ++x) {
                             const uint8_t* got = bytes_out.PixelAt(x, y);
                             const PF_PixelFloat want = GetFloat(floats_out, x, y);
-                            const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red), Byte8(want.green),
-                                                         Byte8(want.blue)};
+                            const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red),
+                                                         Byte8(want.green), Byte8(want.blue)};
                             ASSERT_EQ(std::memcmp(got, expected, 4), 0) << "at " << x << "," << y;
                         }
                     }
@@ -86,5 +86,5 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
     }
 }
 
-}  // namespace
-}  // namespace corvelle::test
+}   // namespace
+}   // namespace corvelle::test

@@ -27,9 +27,15 @@ struct RuleCase {
 using IntegerCase = RuleCase<uint16_t>;
 using FloatCase = RuleCase<float>;
 
-uint16_t Deep2ByteWide(uint16_t a) { return Deep2Byte(a); }
-uint16_t Short2ByteWide(uint16_t p) { return Short2Byte(p); }
-uint16_t Byte2DeepWide(uint16_t b) { return Byte2Deep(static_cast<uint8_t>(b)); }
+uint16_t Deep2ByteWide(uint16_t a) {
+    return Deep2Byte(a);
+}
+uint16_t Short2ByteWide(uint16_t p) {
+    return Short2Byte(p);
+}
+uint16_t Byte2DeepWide(uint16_t b) {
+    return Byte2Deep(static_cast<uint8_t>(b));
+}
 
 class IntegerRuleTest : public testing::TestWithParam<IntegerCase> {};
 
@@ -39,48 +45,50 @@ TEST_P(IntegerRuleTest, RoundsToNearest) {
     EXPECT_EQ(c.rule(c.in), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Conversion, IntegerRuleTest,
-    testing::Values(
-        // p · 32768 / 65535
-        IntegerCase{"Short2Deep_0", Short2Deep, 0, 0},
-        IntegerCase{"Short2Deep_1", Short2Deep, 1, 1},             // 0.50001
-        IntegerCase{"Short2Deep_2", Short2Deep, 2, 1},             // 1.00002
-        IntegerCase{"Short2Deep_32767", Short2Deep, 32767, 16384},  // 16383.75
-        IntegerCase{"Short2Deep_32768", Short2Deep, 32768, 16384},  // 16384.25
-        IntegerCase{"Short2Deep_65534", Short2Deep, 65534, 32767},  // 32767.49999
-        IntegerCase{"Short2Deep_65535", Short2Deep, 65535, 32768},
-        // a · 65535 / 32768
-        IntegerCase{"Deep2Short_0", Deep2Short, 0, 0},
-        IntegerCase{"Deep2Short_1", Deep2Short, 1, 2},             // 1.99997
-        IntegerCase{"Deep2Short_16384", Deep2Short, 16384, 32768},  // 32767.5, a tie: up
-        IntegerCase{"Deep2Short_32767", Deep2Short, 32767, 65533},  // 65533.00003
-        IntegerCase{"Deep2Short_32768", Deep2Short, 32768, 65535},
-        IntegerCase{"Deep2Short_above_range", Deep2Short, 40000, 65535},
-        // b · 32768 / 255
-        IntegerCase{"Byte2Deep_0", Byte2DeepWide, 0, 0},
-        IntegerCase{"Byte2Deep_1", Byte2DeepWide, 1, 129},          // 128.502
-        IntegerCase{"Byte2Deep_127", Byte2DeepWide, 127, 16320},    // 16319.75
-        IntegerCase{"Byte2Deep_128", Byte2DeepWide, 128, 16448},    // 16448.25
-        IntegerCase{"Byte2Deep_254", Byte2DeepWide, 254, 32639},    // 32639.498
-        IntegerCase{"Byte2Deep_255", Byte2DeepWide, 255, 32768},
-        // a · 255 / 32768
-        IntegerCase{"Deep2Byte_0", Deep2ByteWide, 0, 0},
-        IntegerCase{"Deep2Byte_64", Deep2ByteWide, 64, 0},          // 0.498
-        IntegerCase{"Deep2Byte_65", Deep2ByteWide, 65, 1},          // 0.506
-        IntegerCase{"Deep2Byte_16384", Deep2ByteWide, 16384, 128},  // 127.5, a tie: up
-        IntegerCase{"Deep2Byte_32768", Deep2ByteWide, 32768, 255},
-        IntegerCase{"Deep2Byte_above_range", Deep2ByteWide, 65535, 255},
-        // p · 255 / 65535 = p / 257
-        IntegerCase{"Short2Byte_0", Short2ByteWide, 0, 0},
-        IntegerCase{"Short2Byte_128", Short2ByteWide, 128, 0},      // 0.498
-        IntegerCase{"Short2Byte_129", Short2ByteWide, 129, 1},      // 0.502
-        IntegerCase{"Short2Byte_32767", Short2ByteWide, 32767, 127},  // 127.498
-        IntegerCase{"Short2Byte_32768", Short2ByteWide, 32768, 128},  // 127.502
-        IntegerCase{"Short2Byte_65535", Short2ByteWide, 65535, 255}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Conversion, IntegerRuleTest,
+                         testing::Values(
+                             // p · 32768 / 65535
+                             IntegerCase{"Short2Deep_0", Short2Deep, 0, 0},
+                             IntegerCase{"Short2Deep_1", Short2Deep, 1, 1},               // 0.50001
+                             IntegerCase{"Short2Deep_2", Short2Deep, 2, 1},               // 1.00002
+                             IntegerCase{"Short2Deep_32767", Short2Deep, 32767, 16384},   // 16383.75
+                             IntegerCase{"Short2Deep_32768", Short2Deep, 32768, 16384},   // 16384.25
+                             IntegerCase{"Short2Deep_65534", Short2Deep, 65534, 32767},   // 32767.49999
+                             IntegerCase{"Short2Deep_65535", Short2Deep, 65535, 32768},
+                             // a · 65535 / 32768
+                             IntegerCase{"Deep2Short_0", Deep2Short, 0, 0},
+                             IntegerCase{"Deep2Short_1", Deep2Short, 1, 2},   // 1.99997
+                             IntegerCase{"Deep2Short_16384", Deep2Short, 16384,
+                                         32768},   // 32767.5, a tie: up
+                             IntegerCase{"Deep2Short_32767", Deep2Short, 32767, 65533},   // 65533.00003
+                             IntegerCase{"Deep2Short_32768", Deep2Short, 32768, 65535},
+                             IntegerCase{"Deep2Short_above_range", Deep2Short, 40000, 65535},
+                             // b · 32768 / 255
+                             IntegerCase{"Byte2Deep_0", Byte2DeepWide, 0, 0},
+                             IntegerCase{"Byte2Deep_1", Byte2DeepWide, 1, 129},         // 128.502
+                             IntegerCase{"Byte2Deep_127", Byte2DeepWide, 127, 16320},   // 16319.75
+                             IntegerCase{"Byte2Deep_128", Byte2DeepWide, 128, 16448},   // 16448.25
+                             IntegerCase{"Byte2Deep_254", Byte2DeepWide, 254, 32639},   // 32639.498
+                             IntegerCase{"Byte2Deep_255", Byte2DeepWide, 255, 32768},
+                             // a · 255 / 32768
+                             IntegerCase{"Deep2Byte_0", Deep2ByteWide, 0, 0},
+                             IntegerCase{"Deep2Byte_64", Deep2ByteWide, 64, 0},           // 0.498
+                             IntegerCase{"Deep2Byte_65", Deep2ByteWide, 65, 1},           // 0.506
+                             IntegerCase{"Deep2Byte_16384", Deep2ByteWide, 16384, 128},   // 127.5, a tie: up
+                             IntegerCase{"Deep2Byte_32768", Deep2ByteWide, 32768, 255},
+                             IntegerCase{"Deep2Byte_above_range", Deep2ByteWide, 65535, 255},
+                             // p · 255 / 65535 = p / 257
+                             IntegerCase{"Short2Byte_0", Short2ByteWide, 0, 0},
+                             IntegerCase{"Short2Byte_128", Short2ByteWide, 128, 0},         // 0.498
+                             IntegerCase{"Short2Byte_129", Short2ByteWide, 129, 1},         // 0.502
+                             IntegerCase{"Short2Byte_32767", Short2ByteWide, 32767, 127},   // 127.498
+                             IntegerCase{"Short2Byte_32768", Short2ByteWide, 32768, 128},   // 127.502
+                             IntegerCase{"Short2Byte_65535", Short2ByteWide, 65535, 255}),
+                         CaseName());
 
-uint16_t Float2ByteWide(float v) { return Float2Byte(v); }
+uint16_t Float2ByteWide(float v) {
+    return Float2Byte(v);
+}
 
 class FloatRuleTest : public testing::TestWithParam<FloatCase> {};
 
@@ -94,26 +102,25 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 
 INSTANTIATE_TEST_SUITE_P(
     Conversion, FloatRuleTest,
-    testing::Values(
-        FloatCase{"Float2Byte_0", Float2ByteWide, 0.0f, 0},
-        FloatCase{"Float2Byte_1", Float2ByteWide, 1.0f, 255},
-        FloatCase{"Float2Byte_half", Float2ByteWide, 0.5f, 128},   // 127.5: up
-        FloatCase{"Float2Byte_below_half", Float2ByteWide, 0.498f, 127},
-        FloatCase{"Float2Byte_0_999", Float2ByteWide, 0.999f, 255},  // 254.745
-        FloatCase{"Float2Byte_negative", Float2ByteWide, -0.2f, 0},
-        FloatCase{"Float2Byte_above_one", Float2ByteWide, 1.7f, 255},
-        FloatCase{"Float2Byte_nan", Float2ByteWide, kNaN, 0},
-        FloatCase{"Float2Byte_inf", Float2ByteWide, kInf, 255},
-        FloatCase{"Float2Byte_minus_inf", Float2ByteWide, -kInf, 0},
-        FloatCase{"Float2Short_1", Float2Short, 1.0f, 65535},
-        FloatCase{"Float2Short_half", Float2Short, 0.5f, 32768},   // 32767.5: up
-        FloatCase{"Float2Short_nan", Float2Short, kNaN, 0},
-        FloatCase{"Float2Short_above_one", Float2Short, 3.0f, 65535},
-        FloatCase{"Float2Deep_1", Float2Deep, 1.0f, 32768},
-        FloatCase{"Float2Deep_half", Float2Deep, 0.5f, 16384},
-        FloatCase{"Float2Deep_half_step", Float2Deep, 1.5f / 32768.0f, 2},
-        FloatCase{"Float2Deep_nan", Float2Deep, kNaN, 0},
-        FloatCase{"Float2Deep_negative", Float2Deep, -1.0f, 0}),
+    testing::Values(FloatCase{"Float2Byte_0", Float2ByteWide, 0.0f, 0},
+                    FloatCase{"Float2Byte_1", Float2ByteWide, 1.0f, 255},
+                    FloatCase{"Float2Byte_half", Float2ByteWide, 0.5f, 128},   // 127.5: up
+                    FloatCase{"Float2Byte_below_half", Float2ByteWide, 0.498f, 127},
+                    FloatCase{"Float2Byte_0_999", Float2ByteWide, 0.999f, 255},   // 254.745
+                    FloatCase{"Float2Byte_negative", Float2ByteWide, -0.2f, 0},
+                    FloatCase{"Float2Byte_above_one", Float2ByteWide, 1.7f, 255},
+                    FloatCase{"Float2Byte_nan", Float2ByteWide, kNaN, 0},
+                    FloatCase{"Float2Byte_inf", Float2ByteWide, kInf, 255},
+                    FloatCase{"Float2Byte_minus_inf", Float2ByteWide, -kInf, 0},
+                    FloatCase{"Float2Short_1", Float2Short, 1.0f, 65535},
+                    FloatCase{"Float2Short_half", Float2Short, 0.5f, 32768},   // 32767.5: up
+                    FloatCase{"Float2Short_nan", Float2Short, kNaN, 0},
+                    FloatCase{"Float2Short_above_one", Float2Short, 3.0f, 65535},
+                    FloatCase{"Float2Deep_1", Float2Deep, 1.0f, 32768},
+                    FloatCase{"Float2Deep_half", Float2Deep, 0.5f, 16384},
+                    FloatCase{"Float2Deep_half_step", Float2Deep, 1.5f / 32768.0f, 2},
+                    FloatCase{"Float2Deep_nan", Float2Deep, kNaN, 0},
+                    FloatCase{"Float2Deep_negative", Float2Deep, -1.0f, 0}),
     CaseName());
 
 // The integer rules against an independent definition: the nearest integer of the exact
@@ -176,5 +183,5 @@ TEST(PixelConversion, ChannelOrderFollowsTheLayout) {
     EXPECT_EQ(bgra.alpha, 3);
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

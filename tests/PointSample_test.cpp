@@ -41,15 +41,14 @@ TEST_P(PointSampleTest, TakesTheTopLeftPixelOfEachBlock) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Downsample, PointSampleTest,
-    testing::Values(SampleCase{"full", 3, {1, 1}, {0, 1, 2}},
-                    SampleCase{"half_even", 4, {1, 2}, {0, 2}},
-                    SampleCase{"half_odd_keeps_last", 5, {1, 2}, {0, 2, 4}},
-                    SampleCase{"third", 7, {1, 3}, {0, 3, 6}},
-                    SampleCase{"two_thirds", 6, {2, 3}, {0, 1, 3, 4}},
-                    SampleCase{"quarter_of_one", 1, {1, 4}, {0}}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Downsample, PointSampleTest,
+                         testing::Values(SampleCase{"full", 3, {1, 1}, {0, 1, 2}},
+                                         SampleCase{"half_even", 4, {1, 2}, {0, 2}},
+                                         SampleCase{"half_odd_keeps_last", 5, {1, 2}, {0, 2, 4}},
+                                         SampleCase{"third", 7, {1, 3}, {0, 3, 6}},
+                                         SampleCase{"two_thirds", 6, {2, 3}, {0, 1, 3, 4}},
+                                         SampleCase{"quarter_of_one", 1, {1, 4}, {0}}),
+                         CaseName());
 
 TEST(PointSample, SidesRoundUp) {
     EXPECT_EQ(DownsampledSide(1920, PF_RationalScale{1, 2}), 960);
@@ -58,5 +57,5 @@ TEST(PointSample, SidesRoundUp) {
     EXPECT_EQ(DownsampledSide(32767, PF_RationalScale{1, 1}), 32767);
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

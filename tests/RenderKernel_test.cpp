@@ -24,7 +24,9 @@ struct MaskCase {
     float expected;
 };
 
-std::string MaskCaseName(const testing::TestParamInfo<MaskCase>& info) { return info.param.name; }
+std::string MaskCaseName(const testing::TestParamInfo<MaskCase>& info) {
+    return info.param.name;
+}
 
 float MaskAt(const MaskCase& c) {
     RenderRig rig(HostApp::Premiere);
@@ -42,7 +44,9 @@ float MaskAt(const MaskCase& c) {
 
 class Mask : public testing::TestWithParam<MaskCase> {};
 
-TEST_P(Mask, HasExpectedValue) { EXPECT_EQ(MaskAt(GetParam()), GetParam().expected); }
+TEST_P(Mask, HasExpectedValue) {
+    EXPECT_EQ(MaskAt(GetParam()), GetParam().expected);
+}
 
 // Ellipse 256 x 128 with feather 64: outer half axes 128 and 64, inner 64 and 32, every
 // reciprocal a power of two, so points on either ellipse test exactly. Along u the band
@@ -51,41 +55,39 @@ constexpr double W = 256, H = 128, F = 64;
 
 INSTANTIATE_TEST_SUITE_P(
     Ellipse, Mask,
-    testing::Values(
-        MaskCase{"BandMiddle", ELLIPSE, W, H, F, 1, 0, 0, false, 96, 0, 0.5f},
-        MaskCase{"NearOuter", ELLIPSE, W, H, F, 1, 0, 0, false, 127, 0, 0.984375f},
-        MaskCase{"OnOuterU", ELLIPSE, W, H, F, 1, 0, 0, false, 128, 0, 1.0f},
-        MaskCase{"OnOuterV", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 64, 1.0f},
-        MaskCase{"OnInnerU", ELLIPSE, W, H, F, 1, 0, 0, false, 64, 0, 0.0f},
-        MaskCase{"OnInnerV", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 32, 0.0f},
-        MaskCase{"Centre", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 0, 0.0f},
-        // Width 200, height 100, feather 20: band along u from 80 to 100.
-        MaskCase{"BandU90", ELLIPSE, 200, 100, 20, 1, 0, 0, false, 90, 0, 0.5f},
-        MaskCase{"Feather0Inside", ELLIPSE, W, H, 0, 1, 0, 0, false, 127, 0, 0.0f},
-        MaskCase{"Feather0Outside", ELLIPSE, W, H, 0, 1, 0, 0, false, 128, 0, 1.0f},
-        MaskCase{"InvertInside", ELLIPSE, W, H, F, 1, 0, 0, true, 10, 5, 1.0f},
-        MaskCase{"InvertOutside", ELLIPSE, W, H, F, 1, 0, 0, true, 128, 0, 0.0f},
-        MaskCase{"InvertBand", ELLIPSE, W, H, F, 1, 0, 0, true, 127, 0, 0.015625f},
-        // Any shape value but 2 is the ellipse: at (120, 40) it is outside, the rectangle not.
-        MaskCase{"ShapeThreeIsEllipse", 3, W, H, F, 1, 0, 0, false, 120, 40, 1.0f}),
+    testing::Values(MaskCase{"BandMiddle", ELLIPSE, W, H, F, 1, 0, 0, false, 96, 0, 0.5f},
+                    MaskCase{"NearOuter", ELLIPSE, W, H, F, 1, 0, 0, false, 127, 0, 0.984375f},
+                    MaskCase{"OnOuterU", ELLIPSE, W, H, F, 1, 0, 0, false, 128, 0, 1.0f},
+                    MaskCase{"OnOuterV", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 64, 1.0f},
+                    MaskCase{"OnInnerU", ELLIPSE, W, H, F, 1, 0, 0, false, 64, 0, 0.0f},
+                    MaskCase{"OnInnerV", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 32, 0.0f},
+                    MaskCase{"Centre", ELLIPSE, W, H, F, 1, 0, 0, false, 0, 0, 0.0f},
+                    // Width 200, height 100, feather 20: band along u from 80 to 100.
+                    MaskCase{"BandU90", ELLIPSE, 200, 100, 20, 1, 0, 0, false, 90, 0, 0.5f},
+                    MaskCase{"Feather0Inside", ELLIPSE, W, H, 0, 1, 0, 0, false, 127, 0, 0.0f},
+                    MaskCase{"Feather0Outside", ELLIPSE, W, H, 0, 1, 0, 0, false, 128, 0, 1.0f},
+                    MaskCase{"InvertInside", ELLIPSE, W, H, F, 1, 0, 0, true, 10, 5, 1.0f},
+                    MaskCase{"InvertOutside", ELLIPSE, W, H, F, 1, 0, 0, true, 128, 0, 0.0f},
+                    MaskCase{"InvertBand", ELLIPSE, W, H, F, 1, 0, 0, true, 127, 0, 0.015625f},
+                    // Any shape value but 2 is the ellipse: at (120, 40) it is outside, the rectangle not.
+                    MaskCase{"ShapeThreeIsEllipse", 3, W, H, F, 1, 0, 0, false, 120, 40, 1.0f}),
     MaskCaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Falloff, Mask,
-    testing::Values(
-        MaskCase{"Linear", ELLIPSE, W, H, F, 1, 0, 0, false, 96, 0, 0.5f},
-        MaskCase{"Quadratic", ELLIPSE, W, H, F, 2, 0, 0, false, 96, 0, 0.25f},
-        MaskCase{"Cubic", ELLIPSE, W, H, F, 3, 0, 0, false, 96, 0, 0.125f},
-        MaskCase{"Gamma", ELLIPSE, W, H, F, 4, 0, 0, false, 96, 0, (float)std::pow(0.5, 0.454)},
-        MaskCase{"Gaussian", ELLIPSE, W, H, F, 5, 0, 0, false, 96, 0,
-                 (float)(1.0 - std::pow(360.0, -std::pow(0.5, 2.5)))},
-        MaskCase{"Exponential", ELLIPSE, W, H, F, 6, 0, 0, false, 96, 0,
-                 (float)(((1.0 - std::pow(2.5, -0.5)) * 2.5) / 1.5)},
-        // Gaussian never quite reaches 1 inside the band.
-        MaskCase{"GaussianNearOuter", ELLIPSE, W, H, F, 5, 0, 0, false, 127, 0,
-                 (float)(1.0 - std::pow(360.0, -std::pow(0.984375, 2.5)))},
-        MaskCase{"UnknownIsLinear", ELLIPSE, W, H, F, 7, 0, 0, false, 96, 0, 0.5f},
-        MaskCase{"ZeroIsLinear", ELLIPSE, W, H, F, 0, 0, 0, false, 96, 0, 0.5f}),
+    testing::Values(MaskCase{"Linear", ELLIPSE, W, H, F, 1, 0, 0, false, 96, 0, 0.5f},
+                    MaskCase{"Quadratic", ELLIPSE, W, H, F, 2, 0, 0, false, 96, 0, 0.25f},
+                    MaskCase{"Cubic", ELLIPSE, W, H, F, 3, 0, 0, false, 96, 0, 0.125f},
+                    MaskCase{"Gamma", ELLIPSE, W, H, F, 4, 0, 0, false, 96, 0, (float)std::pow(0.5, 0.454)},
+                    MaskCase{"Gaussian", ELLIPSE, W, H, F, 5, 0, 0, false, 96, 0,
+                             (float)(1.0 - std::pow(360.0, -std::pow(0.5, 2.5)))},
+                    MaskCase{"Exponential", ELLIPSE, W, H, F, 6, 0, 0, false, 96, 0,
+                             (float)(((1.0 - std::pow(2.5, -0.5)) * 2.5) / 1.5)},
+                    // Gaussian never quite reaches 1 inside the band.
+                    MaskCase{"GaussianNearOuter", ELLIPSE, W, H, F, 5, 0, 0, false, 127, 0,
+                             (float)(1.0 - std::pow(360.0, -std::pow(0.984375, 2.5)))},
+                    MaskCase{"UnknownIsLinear", ELLIPSE, W, H, F, 7, 0, 0, false, 96, 0, 0.5f},
+                    MaskCase{"ZeroIsLinear", ELLIPSE, W, H, F, 0, 0, 0, false, 96, 0, 0.5f}),
     MaskCaseName);
 
 // Width 200, height 100, feather 20: the band along v is 10 wide (the inner rectangle keeps
@@ -140,7 +142,9 @@ struct MappingCase {
     float expected;
 };
 
-std::string MappingCaseName(const testing::TestParamInfo<MappingCase>& info) { return info.param.name; }
+std::string MappingCaseName(const testing::TestParamInfo<MappingCase>& info) {
+    return info.param.name;
+}
 
 class RecordMapping : public testing::TestWithParam<MappingCase> {};
 
@@ -161,21 +165,20 @@ TEST_P(RecordMapping, PutsPixelInsideOrOnEdge) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scale, RecordMapping,
-    testing::Values(
-        MappingCase{"FullCorner", {1, 1}, {1, 1}, 130, 90, 1.0f},
-        MappingCase{"FullInsideCorner", {1, 1}, {1, 1}, 129, 89, 0.0f},
-        MappingCase{"FullBottomEdge", {1, 1}, {1, 1}, 129, 90, 1.0f},
-        MappingCase{"FullRightEdge", {1, 1}, {1, 1}, 130, 89, 1.0f},
-        MappingCase{"FullLeftEdge", {1, 1}, {1, 1}, 70, 50, 1.0f},
-        MappingCase{"FullInsideLeft", {1, 1}, {1, 1}, 71, 50, 0.0f},
-        // Half resolution: origin (50, 25), each pixel step two units.
-        MappingCase{"HalfCorner", {1, 2}, {1, 1}, 65, 45, 1.0f},
-        MappingCase{"HalfInside", {1, 2}, {1, 1}, 64, 44, 0.0f},
-        MappingCase{"HalfBottomEdge", {1, 2}, {1, 1}, 64, 45, 1.0f},
-        // Pixels 9/10 wide: 33 pixels are 29.7 units (inside), 34 are 30.6 (on the edge).
-        MappingCase{"AspectInside", {1, 1}, {9, 10}, 133, 50, 0.0f},
-        MappingCase{"AspectEdge", {1, 1}, {9, 10}, 134, 50, 1.0f}),
+    testing::Values(MappingCase{"FullCorner", {1, 1}, {1, 1}, 130, 90, 1.0f},
+                    MappingCase{"FullInsideCorner", {1, 1}, {1, 1}, 129, 89, 0.0f},
+                    MappingCase{"FullBottomEdge", {1, 1}, {1, 1}, 129, 90, 1.0f},
+                    MappingCase{"FullRightEdge", {1, 1}, {1, 1}, 130, 89, 1.0f},
+                    MappingCase{"FullLeftEdge", {1, 1}, {1, 1}, 70, 50, 1.0f},
+                    MappingCase{"FullInsideLeft", {1, 1}, {1, 1}, 71, 50, 0.0f},
+                    // Half resolution: origin (50, 25), each pixel step two units.
+                    MappingCase{"HalfCorner", {1, 2}, {1, 1}, 65, 45, 1.0f},
+                    MappingCase{"HalfInside", {1, 2}, {1, 1}, 64, 44, 0.0f},
+                    MappingCase{"HalfBottomEdge", {1, 2}, {1, 1}, 64, 45, 1.0f},
+                    // Pixels 9/10 wide: 33 pixels are 29.7 units (inside), 34 are 30.6 (on the edge).
+                    MappingCase{"AspectInside", {1, 1}, {9, 10}, 133, 50, 0.0f},
+                    MappingCase{"AspectEdge", {1, 1}, {9, 10}, 134, 50, 1.0f}),
     MappingCaseName);
 
-}  // namespace
-}  // namespace corvelle::test
+}   // namespace
+}   // namespace corvelle::test

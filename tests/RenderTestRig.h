@@ -14,7 +14,9 @@
 
 namespace corvelle::test {
 
-inline PF_Fixed Fixed(double v) { return (PF_Fixed)std::lround(v * 65536.0); }
+inline PF_Fixed Fixed(double v) {
+    return (PF_Fixed)std::lround(v * 65536.0);
+}
 
 /// The effect in one host, set up as a host does before its first render.
 class RenderRig {
@@ -56,7 +58,9 @@ public:
         return *this;
     }
     RenderRig& Color(A_u_char red, A_u_char green, A_u_char blue) {
-        m_host->ChangeParam(PARAM_COLOR, [&](PF_ParamDef& d) { d.u.cd.value = PF_Pixel{255, red, green, blue}; });
+        m_host->ChangeParam(PARAM_COLOR, [&](PF_ParamDef& d) {
+            d.u.cd.value = PF_Pixel{255, red, green, blue};
+        });
         return *this;
     }
     /// Shape, size and feather in one go.
@@ -121,4 +125,4 @@ inline void FillPattern(World& world) {
     }
 }
 
-}  // namespace corvelle::test
+}   // namespace corvelle::test

@@ -19,7 +19,8 @@ namespace corvelle::testing_support {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/corvelle-test-XXXXXX";
+        std::string pattern =
+            std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/corvelle-test-XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         m_path = mkdtemp(buffer.data()) ? buffer.data() : "";
@@ -57,13 +58,14 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 struct CommandResult {
-    int status = -1;      // exit status, or -1 when the command did not exit normally
-    std::string out;      // standard output
-    std::string err;      // standard error
+    int status = -1;   // exit status, or -1 when the command did not exit normally
+    std::string out;   // standard output
+    std::string err;   // standard error
 };
 
 /// Runs `command` (a shell command line) with standard input from `stdinPath` (or /dev/null).
-inline CommandResult RunShell(const TempDir& dir, const std::string& command, const std::string& stdinPath = "/dev/null") {
+inline CommandResult RunShell(const TempDir& dir, const std::string& command,
+                              const std::string& stdinPath = "/dev/null") {
     const std::string out = dir / ".stdout";
     const std::string err = dir / ".stderr";
     const int raw = std::system((command + " <'" + stdinPath + "' >'" + out + "' 2>'" + err + "'").c_str());
@@ -81,7 +83,8 @@ inline CommandResult RunShell(const TempDir& dir, const std::string& command, co
 inline CommandResult RunRender(const TempDir& dir, const std::vector<std::string>& args,
                                const std::string& stdinPath = "/dev/null") {
     std::string command = std::string("'") + CORVELLE_COMMAND_PATH + "' render";
-    for (const std::string& arg : args) command += " '" + arg + "'";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
     if (std::find(args.begin(), args.end(), "--module") == args.end()) {
         command += std::string(" --module '") + CORVELLE_MODULE_PATH + "'";
     }
@@ -93,7 +96,8 @@ inline std::vector<std::string> TempDir::Names() const {
     if (DIR* dir = opendir(m_path.c_str())) {
         while (const dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
+            if (name != "." && name != "..")
+                names.push_back(name);
         }
         closedir(dir);
     }
@@ -101,4 +105,4 @@ inline std::vector<std::string> TempDir::Names() const {
     return names;
 }
 
-}  // namespace corvelle::testing_support
+}   // namespace corvelle::testing_support

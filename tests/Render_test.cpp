@@ -84,14 +84,14 @@ TEST_P(ZeroOpacityCopy, UsesTheHostsCopyForHostAndQuality) {
     EXPECT_EQ(rig.host().Trace().Count("copy") + rig.host().Trace().Count("copy_hq"), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, ZeroOpacityCopy,
-    testing::Values(CopyCase{"CompositorHigh", HostApp::AfterEffects, PF_Quality_HI, "copy_hq",
-                             "PF World Transform Suite"},
-                    CopyCase{"CompositorLow", HostApp::AfterEffects, PF_Quality_LO, "copy",
-                             "PF World Transform Suite"},
-                    CopyCase{"EditorUtilityCopy", HostApp::Premiere, PF_Quality_HI, "copy", ""}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Hosts, ZeroOpacityCopy,
+                         testing::Values(CopyCase{"CompositorHigh", HostApp::AfterEffects, PF_Quality_HI,
+                                                  "copy_hq", "PF World Transform Suite"},
+                                         CopyCase{"CompositorLow", HostApp::AfterEffects, PF_Quality_LO,
+                                                  "copy", "PF World Transform Suite"},
+                                         CopyCase{"EditorUtilityCopy", HostApp::Premiere, PF_Quality_HI,
+                                                  "copy", ""}),
+                         CaseName());
 
 TEST(RenderCopyFailure, ReturnsTheCopysError) {
     RenderRig rig(HostApp::AfterEffects);
@@ -176,21 +176,22 @@ TEST_P(BlendModeMapping, RendersWithTheMappedOperation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Popup, BlendModeMapping,
-    testing::Values(
-        ModeCase{"Normal", 1, BLEND_NORMAL}, ModeCase{"Add", 2, BLEND_ADD},
-        ModeCase{"Multiply", 3, BLEND_MULTIPLY}, ModeCase{"Screen", 4, BLEND_SCREEN},
-        ModeCase{"Overlay", 5, BLEND_OVERLAY}, ModeCase{"SoftLight", 6, BLEND_SOFT_LIGHT},
-        ModeCase{"HardLight", 7, BLEND_HARD_LIGHT}, ModeCase{"Darken", 8, BLEND_DARKEN},
-        ModeCase{"Lighten", 9, BLEND_LIGHTEN}, ModeCase{"Difference", 10, BLEND_DIFFERENCE},
-        ModeCase{"ColorDodge", 15, BLEND_COLOR_DODGE}, ModeCase{"LinearDodge", 16, BLEND_ADD},
-        ModeCase{"ColorBurn", 17, BLEND_COLOR_BURN}, ModeCase{"LinearBurn", 18, BLEND_LINEAR_BURN},
-        ModeCase{"LinearLight", 19, BLEND_LINEAR_LIGHT}, ModeCase{"VividLight", 20, BLEND_VIVID_LIGHT},
-        ModeCase{"PinLight", 21, BLEND_PIN_LIGHT}, ModeCase{"LighterColor", 22, BLEND_LIGHTEN},
-        ModeCase{"DarkerColor", 23, BLEND_DARKEN},
-        // Not offered by the popup, but a saved project may carry them.
-        ModeCase{"Subtract", 24, BLEND_SUBTRACT}, ModeCase{"Divide", 25, BLEND_DIVIDE},
-        ModeCase{"ZeroIsMultiply", 0, BLEND_MULTIPLY}, ModeCase{"TooHighIsMultiply", 26, BLEND_MULTIPLY},
-        ModeCase{"NegativeIsMultiply", -3, BLEND_MULTIPLY}),
+    testing::Values(ModeCase{"Normal", 1, BLEND_NORMAL}, ModeCase{"Add", 2, BLEND_ADD},
+                    ModeCase{"Multiply", 3, BLEND_MULTIPLY}, ModeCase{"Screen", 4, BLEND_SCREEN},
+                    ModeCase{"Overlay", 5, BLEND_OVERLAY}, ModeCase{"SoftLight", 6, BLEND_SOFT_LIGHT},
+                    ModeCase{"HardLight", 7, BLEND_HARD_LIGHT}, ModeCase{"Darken", 8, BLEND_DARKEN},
+                    ModeCase{"Lighten", 9, BLEND_LIGHTEN}, ModeCase{"Difference", 10, BLEND_DIFFERENCE},
+                    ModeCase{"ColorDodge", 15, BLEND_COLOR_DODGE}, ModeCase{"LinearDodge", 16, BLEND_ADD},
+                    ModeCase{"ColorBurn", 17, BLEND_COLOR_BURN},
+                    ModeCase{"LinearBurn", 18, BLEND_LINEAR_BURN},
+                    ModeCase{"LinearLight", 19, BLEND_LINEAR_LIGHT},
+                    ModeCase{"VividLight", 20, BLEND_VIVID_LIGHT}, ModeCase{"PinLight", 21, BLEND_PIN_LIGHT},
+                    ModeCase{"LighterColor", 22, BLEND_LIGHTEN}, ModeCase{"DarkerColor", 23, BLEND_DARKEN},
+                    // Not offered by the popup, but a saved project may carry them.
+                    ModeCase{"Subtract", 24, BLEND_SUBTRACT}, ModeCase{"Divide", 25, BLEND_DIVIDE},
+                    ModeCase{"ZeroIsMultiply", 0, BLEND_MULTIPLY},
+                    ModeCase{"TooHighIsMultiply", 26, BLEND_MULTIPLY},
+                    ModeCase{"NegativeIsMultiply", -3, BLEND_MULTIPLY}),
     CaseName());
 
 struct HsbModeCase {
@@ -205,7 +206,11 @@ class HsbModes : public testing::TestWithParam<HsbModeCase> {};
 // 2/3, saturation 1, brightness 1. At full strength the output is the composed colour.
 TEST_P(HsbModes, TakeComponentsFromFillAndLayer) {
     RenderRig rig(HostApp::Premiere);
-    rig.Shape(1, 2, 2, 0).Origin(0, 0).Color(0, 0, 255).Opacity(100).Popup(PARAM_BLEND_MODE, GetParam().popup);
+    rig.Shape(1, 2, 2, 0)
+        .Origin(0, 0)
+        .Color(0, 0, 255)
+        .Opacity(100)
+        .Popup(PARAM_BLEND_MODE, GetParam().popup);
     World input(PixelLayout::BgraFloat, 4, 1);
     FillFloat(input, PF_PixelFloat{0.75f, 0.5f, 0.25f, 0.25f});
     World output(PixelLayout::BgraFloat, 4, 1);
@@ -217,13 +222,12 @@ TEST_P(HsbModes, TakeComponentsFromFillAndLayer) {
     EXPECT_EQ(got.blue, GetParam().blue);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Popup, HsbModes,
-    testing::Values(HsbModeCase{"Hue", 11, 0.25f, 0.25f, 0.5f},
-                    HsbModeCase{"Saturation", 12, 0.5f, 0.0f, 0.0f},
-                    HsbModeCase{"Color", 13, 0.0f, 0.0f, 0.5f},
-                    HsbModeCase{"Luminosity", 14, 1.0f, 0.5f, 0.5f}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Popup, HsbModes,
+                         testing::Values(HsbModeCase{"Hue", 11, 0.25f, 0.25f, 0.5f},
+                                         HsbModeCase{"Saturation", 12, 0.5f, 0.0f, 0.0f},
+                                         HsbModeCase{"Color", 13, 0.0f, 0.0f, 0.5f},
+                                         HsbModeCase{"Luminosity", 14, 1.0f, 0.5f, 0.5f}),
+                         CaseName());
 
 // ---- Fill, mask only and the alpha they write ----------------------------------------
 
@@ -241,8 +245,12 @@ class FillAndMask : public testing::TestWithParam<FillCase> {};
 TEST_P(FillAndMask, WriteAlphaAndColour) {
     const FillCase& c = GetParam();
     RenderRig rig(HostApp::Premiere);
-    rig.Shape(1, 2, 2, 0).Origin(0, 0).Color(51, 102, 204).Opacity(25)
-        .Popup(PARAM_FILL_WITH, c.fill).Checkbox(PARAM_MASK_ONLY, c.mask_only)
+    rig.Shape(1, 2, 2, 0)
+        .Origin(0, 0)
+        .Color(51, 102, 204)
+        .Opacity(25)
+        .Popup(PARAM_FILL_WITH, c.fill)
+        .Checkbox(PARAM_MASK_ONLY, c.mask_only)
         .Popup(PARAM_BLEND_MODE, c.blend);
     World input(PixelLayout::BgraFloat, 4, 1);
     FillFloat(input, PF_PixelFloat{0.0f, 0.5f, 0.25f, 0.125f});
@@ -280,9 +288,9 @@ struct DepthCase {
     const char* name;
     PixelLayout layout;
     A_long blend;
-    A_u_char layer, fill;     // 8-bit values; 16-bit worlds take layer * 128 + layer / 2
+    A_u_char layer, fill;   // 8-bit values; 16-bit worlds take layer * 128 + layer / 2
     bool mask_only;
-    uint16_t expected;        // the output's red channel
+    uint16_t expected;   // the output's red channel
 };
 
 uint16_t Red(const World& world, A_long x, A_long y) {
@@ -307,8 +315,12 @@ TEST_P(IntegerConversion, ClampsAndTruncates) {
     const HostApp app = c.layout == PixelLayout::Bgra8 ? HostApp::Premiere : HostApp::AfterEffects;
     RenderRig rig(app);
     // Ellipse 256 x 128, feather 64: pixel (96, 0) is mid-band (mask 0.5), (130, 0) outside.
-    rig.Shape(1, 256, 128, 64).Origin(0, 0).Opacity(100).Color(c.fill, c.fill, c.fill)
-        .Popup(PARAM_BLEND_MODE, c.blend).Checkbox(PARAM_MASK_ONLY, c.mask_only);
+    rig.Shape(1, 256, 128, 64)
+        .Origin(0, 0)
+        .Opacity(100)
+        .Color(c.fill, c.fill, c.fill)
+        .Popup(PARAM_BLEND_MODE, c.blend)
+        .Checkbox(PARAM_MASK_ONLY, c.mask_only);
     World input(c.layout, 131, 1, 4);
     for (A_long x = 0; x < 131; ++x) {
         uint8_t* p = input.PixelAt(x, 0);
@@ -339,27 +351,26 @@ TEST_P(IntegerConversion, ClampsAndTruncates) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Depths, IntegerConversion,
-    testing::Values(
-        // A mask of exactly 0.5 truncates to 127, not 128; at 16 bits it is exact.
-        DepthCase{"HalfTruncates8", PixelLayout::Argb8, 3, 0, 255, true, 127},
-        DepthCase{"HalfTruncatesBgra", PixelLayout::Bgra8, 3, 0, 255, true, 127},
-        DepthCase{"HalfExact16", PixelLayout::Argb16, 3, 0, 255, true, 16384},
-        // A fill of 1.0 gives the top value: 255, or 32768 at 16 bits.
-        DepthCase{"OneIsTop8", PixelLayout::Argb8, 1, 0, 255, false, 255},
-        DepthCase{"OneIsTop16", PixelLayout::Argb16, 1, 0, 255, false, 32768},
-        DepthCase{"OneIsTopBgra", PixelLayout::Bgra8, 1, 0, 255, false, 255},
-        // Add past 1 clamps; Subtract below 0 gives 0.
-        DepthCase{"AboveOneClamps8", PixelLayout::Argb8, 2, 200, 200, false, 255},
-        DepthCase{"AboveOneClamps16", PixelLayout::Argb16, 2, 200, 200, false, 32768},
-        DepthCase{"AboveOneClampsBgra", PixelLayout::Bgra8, 2, 200, 200, false, 255},
-        DepthCase{"NegativeIsZero8", PixelLayout::Argb8, 24, 50, 200, false, 0},
-        DepthCase{"NegativeIsZero16", PixelLayout::Argb16, 24, 50, 200, false, 0},
-        DepthCase{"NegativeIsZeroBgra", PixelLayout::Bgra8, 24, 50, 200, false, 0},
-        // Normal at full strength passes the fill byte straight through.
-        DepthCase{"FillByteSurvives8", PixelLayout::Argb8, 1, 0, 77, false, 77}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Depths, IntegerConversion,
+                         testing::Values(
+                             // A mask of exactly 0.5 truncates to 127, not 128; at 16 bits it is exact.
+                             DepthCase{"HalfTruncates8", PixelLayout::Argb8, 3, 0, 255, true, 127},
+                             DepthCase{"HalfTruncatesBgra", PixelLayout::Bgra8, 3, 0, 255, true, 127},
+                             DepthCase{"HalfExact16", PixelLayout::Argb16, 3, 0, 255, true, 16384},
+                             // A fill of 1.0 gives the top value: 255, or 32768 at 16 bits.
+                             DepthCase{"OneIsTop8", PixelLayout::Argb8, 1, 0, 255, false, 255},
+                             DepthCase{"OneIsTop16", PixelLayout::Argb16, 1, 0, 255, false, 32768},
+                             DepthCase{"OneIsTopBgra", PixelLayout::Bgra8, 1, 0, 255, false, 255},
+                             // Add past 1 clamps; Subtract below 0 gives 0.
+                             DepthCase{"AboveOneClamps8", PixelLayout::Argb8, 2, 200, 200, false, 255},
+                             DepthCase{"AboveOneClamps16", PixelLayout::Argb16, 2, 200, 200, false, 32768},
+                             DepthCase{"AboveOneClampsBgra", PixelLayout::Bgra8, 2, 200, 200, false, 255},
+                             DepthCase{"NegativeIsZero8", PixelLayout::Argb8, 24, 50, 200, false, 0},
+                             DepthCase{"NegativeIsZero16", PixelLayout::Argb16, 24, 50, 200, false, 0},
+                             DepthCase{"NegativeIsZeroBgra", PixelLayout::Bgra8, 24, 50, 200, false, 0},
+                             // Normal at full strength passes the fill byte straight through.
+                             DepthCase{"FillByteSurvives8", PixelLayout::Argb8, 1, 0, 77, false, 77}),
+                         CaseName());
 
 // ---- The editor's pixel formats and their failures ---------------------------------
 
@@ -419,10 +430,11 @@ TEST_P(RefusedRenderSuite, ReturnsBadCallbackParamBalanced) {
 
 INSTANTIATE_TEST_SUITE_P(
     Suites, RefusedRenderSuite,
-    testing::Values(SuiteFaultCase{"Iterate8", HostApp::AfterEffects, PixelLayout::Argb8, "PF Iterate8 Suite"},
-                    SuiteFaultCase{"Iterate16", HostApp::AfterEffects, PixelLayout::Argb16, "PF iterate16 Suite"},
-                    // The Pixel Format Suite is already held when the iteration suite is refused.
-                    SuiteFaultCase{"EditorIterate8", HostApp::Premiere, PixelLayout::Bgra8, "PF Iterate8 Suite"}),
+    testing::Values(
+        SuiteFaultCase{"Iterate8", HostApp::AfterEffects, PixelLayout::Argb8, "PF Iterate8 Suite"},
+        SuiteFaultCase{"Iterate16", HostApp::AfterEffects, PixelLayout::Argb16, "PF iterate16 Suite"},
+        // The Pixel Format Suite is already held when the iteration suite is refused.
+        SuiteFaultCase{"EditorIterate8", HostApp::Premiere, PixelLayout::Bgra8, "PF Iterate8 Suite"}),
     CaseName());
 
 TEST(RenderFailure, NoBasicSuiteReturnsBadCallbackParam) {
@@ -483,12 +495,12 @@ TEST_P(FloatLoopRows, WritesOnlyTheRowsItIsGiven) {
     EXPECT_TRUE(output.PaddingIntact());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Extents, FloatLoopRows,
-    testing::Values(ExtentCase{"Whole", 0, 4, 4}, ExtentCase{"Zero", 2, 2, 0},
-                    ExtentCase{"Negative", 3, 1, 0}, ExtentCase{"OffsetCountsFromRowZero", 1, 3, 2},
-                    ExtentCase{"BeyondHeight", 0, 9, 4}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Extents, FloatLoopRows,
+                         testing::Values(ExtentCase{"Whole", 0, 4, 4}, ExtentCase{"Zero", 2, 2, 0},
+                                         ExtentCase{"Negative", 3, 1, 0},
+                                         ExtentCase{"OffsetCountsFromRowZero", 1, 3, 2},
+                                         ExtentCase{"BeyondHeight", 0, 9, 4}),
+                         CaseName());
 
-}  // namespace
-}  // namespace corvelle::test
+}   // namespace
+}   // namespace corvelle::test

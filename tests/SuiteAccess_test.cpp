@@ -27,9 +27,9 @@ const int kDummyTable = 0;
 class SuiteAccessTest : public ::testing::Test {
 protected:
     SuiteAccessTest() : m_host(Module().Entry()) {
-        for (const char* name : {"PF Effect Custom UI Suite", "PF Effect Custom UI Overlay Theme Suite",
-                                 "DRAWBOT Draw Suite", "DRAWBOT Supplier Suite", "DRAWBOT Surface Suite",
-                                 "DRAWBOT Path Suite"}) {
+        for (const char* name :
+             {"PF Effect Custom UI Suite", "PF Effect Custom UI Overlay Theme Suite", "DRAWBOT Draw Suite",
+              "DRAWBOT Supplier Suite", "DRAWBOT Surface Suite", "DRAWBOT Path Suite"}) {
             if (!m_host.Suites().Has(name, 1)) {
                 m_host.Suites().Add(name, 1, &kDummyTable);
             }
@@ -65,7 +65,8 @@ struct AccessorCase {
     int version;
 };
 
-class SuiteHandlerAccessorTest : public SuiteAccessTest, public ::testing::WithParamInterface<AccessorCase> {};
+class SuiteHandlerAccessorTest : public SuiteAccessTest,
+                                 public ::testing::WithParamInterface<AccessorCase> {};
 
 // Each accessor asks for its exact name and version, once however often it is used.
 TEST_P(SuiteHandlerAccessorTest, AcquiresOnceAndReleasesOnce) {
@@ -77,7 +78,8 @@ TEST_P(SuiteHandlerAccessorTest, AcquiresOnceAndReleasesOnce) {
         EXPECT_EQ(first, c.fetch(suites));
         EXPECT_EQ((std::vector<std::string>{std::string("Acquire ") + c.name}), Calls());
     }
-    EXPECT_EQ((std::vector<std::string>{std::string("Acquire ") + c.name, std::string("Release ") + c.name}), Calls());
+    EXPECT_EQ((std::vector<std::string>{std::string("Acquire ") + c.name, std::string("Release ") + c.name}),
+              Calls());
     for (const CallRecord& r : m_host.Trace().Records()) {
         EXPECT_EQ(c.version, r.version);
     }
@@ -87,22 +89,28 @@ TEST_P(SuiteHandlerAccessorTest, AcquiresOnceAndReleasesOnce) {
 INSTANTIATE_TEST_SUITE_P(
     Accessors, SuiteHandlerAccessorTest,
     ::testing::Values(
-        AccessorCase{"ansi", [](AEGP_SuiteHandler& s) -> const void* { return s.ANSICallbacksSuite1(); }, "PF ANSI Suite", 1},
+        AccessorCase{"ansi", [](AEGP_SuiteHandler& s) -> const void* { return s.ANSICallbacksSuite1(); },
+                     "PF ANSI Suite", 1},
         AccessorCase{"param_utils", [](AEGP_SuiteHandler& s) -> const void* { return s.ParamUtilsSuite3(); },
                      "PF Param Utils Suite", 3},
-        AccessorCase{"iterate8", [](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); }, "PF Iterate8 Suite", 1},
+        AccessorCase{"iterate8", [](AEGP_SuiteHandler& s) -> const void* { return s.Iterate8Suite1(); },
+                     "PF Iterate8 Suite", 1},
         AccessorCase{"iterate16", [](AEGP_SuiteHandler& s) -> const void* { return s.Iterate16Suite1(); },
                      "PF iterate16 Suite", 1},
-        AccessorCase{"world_transform", [](AEGP_SuiteHandler& s) -> const void* { return s.WorldTransformSuite1(); },
+        AccessorCase{"world_transform",
+                     [](AEGP_SuiteHandler& s) -> const void* { return s.WorldTransformSuite1(); },
                      "PF World Transform Suite", 1},
-        AccessorCase{"custom_ui", [](AEGP_SuiteHandler& s) -> const void* { return s.EffectCustomUISuite1(); },
+        AccessorCase{"custom_ui",
+                     [](AEGP_SuiteHandler& s) -> const void* { return s.EffectCustomUISuite1(); },
                      "PF Effect Custom UI Suite", 1},
         AccessorCase{"overlay_theme",
                      [](AEGP_SuiteHandler& s) -> const void* { return s.EffectCustomUIOverlayThemeSuite1(); },
                      "PF Effect Custom UI Overlay Theme Suite", 1},
         AccessorCase{"drawbot_draw", [](AEGP_SuiteHandler& s) -> const void* { return s.DrawbotSuite1(); },
                      "DRAWBOT Draw Suite", 1}),
-    [](const ::testing::TestParamInfo<AccessorCase>& test_info) { return std::string(test_info.param.label); });
+    [](const ::testing::TestParamInfo<AccessorCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 TEST_F(SuiteAccessTest, UnusedCacheReleasesNothing) {
     { AEGP_SuiteHandler suites(m_inData.pica_basicP); }
@@ -201,17 +209,17 @@ INSTANTIATE_TEST_SUITE_P(
                            PixelLayout::Argb8, false, nullptr},
         CommandRefusalCase{"update_param_utils", "PF Param Utils Suite", 3, RefusedIn::UpdateParamsUI,
                            HostApp::AfterEffects, PixelLayout::Argb8, false, nullptr},
-        CommandRefusalCase{"render_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render, HostApp::AfterEffects,
-                           PixelLayout::Argb8, false, nullptr},
-        CommandRefusalCase{"render_iterate16", "PF iterate16 Suite", 1, RefusedIn::Render, HostApp::AfterEffects,
-                           PixelLayout::Argb16, false, nullptr},
+        CommandRefusalCase{"render_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render,
+                           HostApp::AfterEffects, PixelLayout::Argb8, false, nullptr},
+        CommandRefusalCase{"render_iterate16", "PF iterate16 Suite", 1, RefusedIn::Render,
+                           HostApp::AfterEffects, PixelLayout::Argb16, false, nullptr},
         CommandRefusalCase{"render_copy_world_transform", "PF World Transform Suite", 1, RefusedIn::Render,
                            HostApp::AfterEffects, PixelLayout::Argb8, true, nullptr},
         CommandRefusalCase{"render_editor_pixel_format", "PF Pixel Format Suite", 1, RefusedIn::Render,
                            HostApp::Premiere, PixelLayout::Bgra8, false, "Not able to acquire AEFX Suite."},
         // The pixel format suite is already held when the iteration suite is refused.
-        CommandRefusalCase{"render_editor_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render, HostApp::Premiere,
-                           PixelLayout::Bgra8, false, nullptr}),
+        CommandRefusalCase{"render_editor_iterate8", "PF Iterate8 Suite", 1, RefusedIn::Render,
+                           HostApp::Premiere, PixelLayout::Bgra8, false, nullptr}),
     CaseName());
 
 // ---- The plain functions ---------------------------------------------------------------------
@@ -220,7 +228,8 @@ TEST_F(SuiteAccessTest, AcquireWithoutBasicSuiteLeavesTheSlotAndSaysSo) {
     m_inData.pica_basicP = nullptr;
     int sentinel = 0;
     void* suite = &sentinel;
-    EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM, AEFX_AcquireSuite(&m_inData, &m_outData, "PF ANSI Suite", 1, nullptr, &suite));
+    EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM,
+              AEFX_AcquireSuite(&m_inData, &m_outData, "PF ANSI Suite", 1, nullptr, &suite));
     EXPECT_EQ(&sentinel, suite);
     EXPECT_EQ(PF_OutFlag_DISPLAY_ERROR_MESSAGE, m_outData.out_flags);
     EXPECT_STREQ("Not able to acquire AEFX Suite.", m_outData.return_msg);
@@ -256,15 +265,19 @@ TEST_P(PlainMessageTest, PutsTheMessageInReturnMsg) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, PlainMessageTest,
-    ::testing::Values(MessageCase{"acquire_default", false, nullptr, "Not able to acquire AEFX Suite."},
-                      MessageCase{"acquire_custom", false, "Pixel formats unavailable.", "Pixel formats unavailable."},
-                      MessageCase{"release_default", true, nullptr, "Not able to release AEFX Suite."},
-                      MessageCase{"release_custom", true, "Could not give it back.", "Could not give it back."}),
-    [](const ::testing::TestParamInfo<MessageCase>& test_info) { return std::string(test_info.param.label); });
+    ::testing::Values(
+        MessageCase{"acquire_default", false, nullptr, "Not able to acquire AEFX Suite."},
+        MessageCase{"acquire_custom", false, "Pixel formats unavailable.", "Pixel formats unavailable."},
+        MessageCase{"release_default", true, nullptr, "Not able to release AEFX Suite."},
+        MessageCase{"release_custom", true, "Could not give it back.", "Could not give it back."}),
+    [](const ::testing::TestParamInfo<MessageCase>& test_info) {
+        return std::string(test_info.param.label);
+    });
 
 TEST_F(SuiteAccessTest, PlainAcquireAndReleaseBalance) {
     void* suite = nullptr;
-    ASSERT_EQ(PF_Err_NONE, AEFX_AcquireSuite(&m_inData, &m_outData, "PF Pixel Format Suite", 1, nullptr, &suite));
+    ASSERT_EQ(PF_Err_NONE,
+              AEFX_AcquireSuite(&m_inData, &m_outData, "PF Pixel Format Suite", 1, nullptr, &suite));
     EXPECT_NE(nullptr, suite);
     EXPECT_EQ(PF_Err_NONE, AEFX_ReleaseSuite(&m_inData, &m_outData, "PF Pixel Format Suite", 1, nullptr));
     EXPECT_TRUE(m_host.Suites().BalanceProblems().empty());
@@ -310,5 +323,5 @@ TEST_F(SuiteAccessTest, DrawbotSuitesStopAtTheMissingSurface) {
     EXPECT_EQ(2u, m_host.Suites().BalanceProblems().size());
 }
 
-}  // namespace
-}  // namespace corvelle
+}   // namespace
+}   // namespace corvelle

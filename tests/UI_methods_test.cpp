@@ -37,14 +37,11 @@ TEST_P(FixTest, RoundsToNearestTiesAwayFromZeroAndSaturates) {
 
 INSTANTIATE_TEST_SUITE_P(
     UI, FixTest,
-    testing::Values(FixCase{"zero", 0.0, 0}, FixCase{"one", 1.0, kOne},
-                    FixCase{"minus_one", -1.0, -kOne},
-                    FixCase{"half_unit_up", 0.5 / 65536.0, 1},
-                    FixCase{"half_unit_down", -0.5 / 65536.0, -1},
+    testing::Values(FixCase{"zero", 0.0, 0}, FixCase{"one", 1.0, kOne}, FixCase{"minus_one", -1.0, -kOne},
+                    FixCase{"half_unit_up", 0.5 / 65536.0, 1}, FixCase{"half_unit_down", -0.5 / 65536.0, -1},
                     FixCase{"below_half_unit", 0.49 / 65536.0, 0},
                     FixCase{"two_thirds_of_hundred", 200.0 / 3.0, 4369067},   // 4369066.67
-                    FixCase{"largest", 32767.99998, kMax},
-                    FixCase{"beyond_range", 40000.0, kMax},
+                    FixCase{"largest", 32767.99998, kMax}, FixCase{"beyond_range", 40000.0, kMax},
                     FixCase{"below_range", -40000.0, kMin},
                     FixCase{"infinite", std::numeric_limits<double>::infinity(), kMax},
                     FixCase{"minus_infinite", -std::numeric_limits<double>::infinity(), kMin},
@@ -76,7 +73,9 @@ struct Recorder {
     std::vector<A_long> times;
 };
 
-Recorder* Of(void* refcon) { return static_cast<Recorder*>(refcon); }
+Recorder* Of(void* refcon) {
+    return static_cast<Recorder*>(refcon);
+}
 
 std::string Log(const char* name, const PF_FixedPoint* pt) {
     return std::string(name) + "(" + std::to_string(pt->x / kOne) + "," + std::to_string(pt->y / kOne) + ")";
@@ -153,8 +152,8 @@ TEST_F(MappingTest, CompWindowRectMapsAllCornersThroughCompositionFirst) {
     PF_FixedRectPoints corners{};
     Source2FrameRect(&m_in, &event, &rect, &corners);
     EXPECT_EQ(m_recorder.calls,
-              (std::vector<std::string>{"l2c(1,2)", "l2c(3,2)", "l2c(3,4)", "l2c(1,4)",
-                                        "s2f(101,202)", "s2f(103,202)", "s2f(103,204)", "s2f(101,204)"}));
+              (std::vector<std::string>{"l2c(1,2)", "l2c(3,2)", "l2c(3,4)", "l2c(1,4)", "s2f(101,202)",
+                                        "s2f(103,202)", "s2f(103,204)", "s2f(101,204)"}));
     EXPECT_EQ(corners.top_left.x, 202 * kOne);
     EXPECT_EQ(corners.top_left.y, 404 * kOne);
     EXPECT_EQ(corners.top_right.x, 206 * kOne);
@@ -174,8 +173,7 @@ TEST_F(MappingTest, LayerWindowRectMakesNoCompositionCall) {
     PF_FixedRect rect = {1 * kOne, 2 * kOne, 3 * kOne, 4 * kOne};
     PF_FixedRectPoints corners{};
     Source2FrameRect(&m_in, &event, &rect, &corners);
-    EXPECT_EQ(m_recorder.calls,
-              (std::vector<std::string>{"s2f(1,2)", "s2f(3,2)", "s2f(3,4)", "s2f(1,4)"}));
+    EXPECT_EQ(m_recorder.calls, (std::vector<std::string>{"s2f(1,2)", "s2f(3,2)", "s2f(3,4)", "s2f(1,4)"}));
 }
 
 struct FrameMapCase {
@@ -202,19 +200,29 @@ TEST_P(FrameToLayerTest, MouseReachesLayerThroughTheRightCallbacks) {
     EXPECT_EQ(out.v, c.fixed.y >> 16);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    UI, FrameToLayerTest,
-    testing::Values(
-        FrameMapCase{"CompFrame2Layer", CompFrame2Layer, PF_Window_COMP,
-                     {"f2s(300,500)", "c2l(150,250)"}, {50 * kOne, 50 * kOne}},
-        FrameMapCase{"LayerFrame2Layer", LayerFrame2Layer, PF_Window_LAYER, {"f2s(300,500)"},
-                     {150 * kOne, 250 * kOne}},
-        // The reverse mappings: whole-pixel layer point out to the window.
-        FrameMapCase{"Layer2CompFrame", Layer2CompFrame, PF_Window_LAYER,
-                     {"l2c(300,500)", "s2f(400,700)"}, {800 * kOne, 1400 * kOne}},
-        FrameMapCase{"Layer2LayerFrame", Layer2LayerFrame, PF_Window_COMP, {"s2f(300,500)"},
-                     {600 * kOne, 1000 * kOne}}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(UI, FrameToLayerTest,
+                         testing::Values(FrameMapCase{"CompFrame2Layer",
+                                                      CompFrame2Layer,
+                                                      PF_Window_COMP,
+                                                      {"f2s(300,500)", "c2l(150,250)"},
+                                                      {50 * kOne, 50 * kOne}},
+                                         FrameMapCase{"LayerFrame2Layer",
+                                                      LayerFrame2Layer,
+                                                      PF_Window_LAYER,
+                                                      {"f2s(300,500)"},
+                                                      {150 * kOne, 250 * kOne}},
+                                         // The reverse mappings: whole-pixel layer point out to the window.
+                                         FrameMapCase{"Layer2CompFrame",
+                                                      Layer2CompFrame,
+                                                      PF_Window_LAYER,
+                                                      {"l2c(300,500)", "s2f(400,700)"},
+                                                      {800 * kOne, 1400 * kOne}},
+                                         FrameMapCase{"Layer2LayerFrame",
+                                                      Layer2LayerFrame,
+                                                      PF_Window_COMP,
+                                                      {"s2f(300,500)"},
+                                                      {600 * kOne, 1000 * kOne}}),
+                         CaseName());
 
 TEST_F(MappingTest, NoContextIsNoWindow) {
     PF_EventExtra event{};
@@ -238,8 +246,12 @@ double CountedCos(double v) {
     ++g_counts.cos_calls;
     return std::cos(v);
 }
-double PlainSin(double v) { return std::sin(v); }
-double PlainFabs(double v) { return std::fabs(v); }
+double PlainSin(double v) {
+    return std::sin(v);
+}
+double PlainFabs(double v) {
+    return std::fabs(v);
+}
 const PF_ANSICallbacksSuite1 kAnsi = {CountedCos, PlainSin, PlainFabs, nullptr, nullptr};
 
 SPErr Acquire(const char* name, int32 version, const void** suite) {
@@ -288,11 +300,10 @@ TEST_P(RotateTest, QuarterTurnMovesTopLeftClockwise) {
     EXPECT_EQ(g_counts.released, GetParam().acquisitions);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    UI, RotateTest,
-    testing::Values(RotateCase{"compositor_uses_ansi_suite", 0x46584354, 1},
-                    RotateCase{"editor_uses_no_suite", PF_APPL_ID_PREMIERE, 0}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(UI, RotateTest,
+                         testing::Values(RotateCase{"compositor_uses_ansi_suite", 0x46584354, 1},
+                                         RotateCase{"editor_uses_no_suite", PF_APPL_ID_PREMIERE, 0}),
+                         CaseName());
 
 TEST(UI, RotationByZeroKeepsEveryCorner) {
     PF_InData in{};
@@ -326,4 +337,4 @@ TEST(UI, DrawBotRectTakesOriginAndSize) {
     EXPECT_EQ(rect.height, -2.0f);
 }
 
-}  // namespace
+}   // namespace

@@ -41,13 +41,15 @@ void FrameToSource(PF_EventExtra* event, PF_FixedPoint* point) {
     (void)event->cbs.frame_to_source(event->cbs.refcon, event->contextH, point);
 }
 
-}  // namespace
+}   // namespace
 
 PF_Fixed fix(double v) {
     return TruncLong((v * kFixedOne) + ((v < 0.0) ? -0.5 : 0.5));
 }
 
-double unfix(int64_t v) { return static_cast<double>(v) * kFixedUnit; }
+double unfix(int64_t v) {
+    return static_cast<double>(v) * kFixedUnit;
+}
 
 A_long TruncLong(double v) {
     // Written so NaN fails both range tests and lands on 0; beyond the range saturates,
@@ -74,9 +76,13 @@ A_long ClampLong(int64_t v) {
     return static_cast<A_long>(v);
 }
 
-PF_Fixed Long2Fixed(A_long v) { return ClampLong(static_cast<int64_t>(v) * 65536); }
+PF_Fixed Long2Fixed(A_long v) {
+    return ClampLong(static_cast<int64_t>(v) * 65536);
+}
 
-bool IsPremiere(const PF_InData* in_data) { return in_data->appl_id == PF_APPL_ID_PREMIERE; }
+bool IsPremiere(const PF_InData* in_data) {
+    return in_data->appl_id == PF_APPL_ID_PREMIERE;
+}
 
 float PixelAspect(const PF_InData* in_data) {
     return static_cast<float>(in_data->pixel_aspect_ratio.num) /
@@ -104,9 +110,10 @@ void Source2FramePoint(PF_InData* in_data, PF_EventExtra* event, PF_FixedPoint* 
 void Source2FrameRect(PF_InData* in_data, PF_EventExtra* event, PF_FixedRect* rect,
                       PF_FixedRectPoints* corners) {
     // Walk order of the mapping calls: (left, top), (right, top), (right, bottom), (left, bottom).
-    PF_FixedPoint walk[4] = {
-        {rect->left, rect->top}, {rect->right, rect->top},
-        {rect->right, rect->bottom}, {rect->left, rect->bottom}};
+    PF_FixedPoint walk[4] = {{rect->left, rect->top},
+                             {rect->right, rect->top},
+                             {rect->right, rect->bottom},
+                             {rect->left, rect->bottom}};
     if (EventWindowType(event) == PF_Window_COMP) {
         for (PF_FixedPoint& point : walk) {
             LayerToComp(in_data, event, &point);
@@ -126,8 +133,7 @@ void Source2FrameRect(PF_InData* in_data, PF_EventExtra* event, PF_FixedRect* re
     rect->bottom = corners->bottom_right.y;
 }
 
-void RotateFixedRect(PF_InData* in_data, PF_FixedRectPoints* corners, PF_FixedPoint centre,
-                     float angle) {
+void RotateFixedRect(PF_InData* in_data, PF_FixedRectPoints* corners, PF_FixedPoint centre, float angle) {
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     const double a = static_cast<double>(angle);
     double cos_a = 0.0;
@@ -154,8 +160,8 @@ void RotateFixedRect(PF_InData* in_data, PF_FixedRectPoints* corners, PF_FixedPo
     }
 }
 
-void CompFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                     PF_Point* out_point, PF_FixedPoint* out_fixed) {
+void CompFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                     PF_FixedPoint* out_fixed) {
     *out_fixed = FixedFromPoint(in_point);
     FrameToSource(event, out_fixed);
     CompToLayer(in_data, event, out_fixed);
@@ -170,8 +176,8 @@ void LayerFrame2Layer(PF_InData*, PF_EventExtra* event, PF_Point* in_point, PF_P
     FloorToPoint(out_fixed, out_point);
 }
 
-void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                     PF_Point* out_point, PF_FixedPoint* out_fixed) {
+void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                     PF_FixedPoint* out_fixed) {
     *out_fixed = FixedFromPoint(in_point);
     LayerToComp(in_data, event, out_fixed);
     SourceToFrame(event, out_fixed);

@@ -44,21 +44,20 @@ void Source2FramePoint(PF_InData* in_data, PF_EventExtra* event, PF_FixedPoint* 
 void Source2FrameRect(PF_InData* in_data, PF_EventExtra* event, PF_FixedRect* rect,
                       PF_FixedRectPoints* corners);
 /// Rotates the four corners about `centre` by `angle` radians (clockwise on screen for angle > 0).
-void RotateFixedRect(PF_InData* in_data, PF_FixedRectPoints* corners, PF_FixedPoint centre,
-                     float angle);
+void RotateFixedRect(PF_InData* in_data, PF_FixedRectPoints* corners, PF_FixedPoint centre, float angle);
 
 /// Window position in a composition window to 16.16 layer coordinates.
-void CompFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                     PF_Point* out_point, PF_FixedPoint* out_fixed);
+void CompFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                     PF_FixedPoint* out_fixed);
 /// Window position in a layer window to 16.16 layer coordinates.
-void LayerFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                      PF_Point* out_point, PF_FixedPoint* out_fixed);
+void LayerFrame2Layer(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                      PF_FixedPoint* out_fixed);
 /// Whole-pixel layer point to a composition window's pixels.
-void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                     PF_Point* out_point, PF_FixedPoint* out_fixed);
+void Layer2CompFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                     PF_FixedPoint* out_fixed);
 /// Whole-pixel layer point to a layer window's pixels.
-void Layer2LayerFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point,
-                      PF_Point* out_point, PF_FixedPoint* out_fixed);
+void Layer2LayerFrame(PF_InData* in_data, PF_EventExtra* event, PF_Point* in_point, PF_Point* out_point,
+                      PF_FixedPoint* out_fixed);
 
 /// A 16.16 rectangle as the drawing interface's origin-and-size rectangle.
 void FixedFrame2DrawBotRect(PF_FixedRect* frame, DRAWBOT_RectF32* rect);

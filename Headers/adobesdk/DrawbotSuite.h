@@ -86,16 +86,16 @@ private:
 class DRAWBOT_PenP : public SharedRefImpl<_DRAWBOT_PenRef*> {
 public:
     /// Makes the pen; throws DRAWBOT_Exception (holding nothing) when the host refuses.
-    DRAWBOT_PenP(DRAWBOT_SupplierSuite1* suite, DRAWBOT_SupplierRef supplier,
-                 const DRAWBOT_ColorRGBA* colour, float size)
+    DRAWBOT_PenP(DRAWBOT_SupplierSuite1* suite, DRAWBOT_SupplierRef supplier, const DRAWBOT_ColorRGBA* colour,
+                 float size)
         : SharedRefImpl(suite) {
         New(suite, supplier, colour, size);
     }
     ~DRAWBOT_PenP() noexcept override { ReleaseQuietly(); }
 
     /// Makes a new pen, then gives the old one back; a refused NewPen keeps the old one.
-    void New(DRAWBOT_SupplierSuite1* suite, DRAWBOT_SupplierRef supplier,
-             const DRAWBOT_ColorRGBA* colour, float size) {
+    void New(DRAWBOT_SupplierSuite1* suite, DRAWBOT_SupplierRef supplier, const DRAWBOT_ColorRGBA* colour,
+             float size) {
         DRAWBOT_PenRef made = nullptr;
         const SPErr err = suite->NewPen(supplier, colour, size, &made);
         if (err) {

@@ -1,9 +1,10 @@
 // The render path as a host calls it: Host::Render on prebuilt 1920×1080 worlds, per format
 // and typical case, on one thread and on all cores, against a plain copy of the same bytes.
-#include "EffectOptions.h"
-#include "Host.h"
-#include "ModuleLibrary.h"
-#include "TestPicture.h"
+#include "cli/EffectOptions.h"
+#include "core/EffectImpl.h"
+#include "core/Host.h"
+#include "core/ModuleLibrary.h"
+#include "io/TestPicture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -78,19 +79,14 @@ double CopySeconds(const World& from, World& to) {
 }
 
 void BM_Render(benchmark::State& state, Format format, Case c, unsigned threads) {
-    ModuleLibrary library(CORVELLE_MODULE_PATH);
     HostSettings settings;
     settings.app = format.app;
     settings.layerWidth = kWidth;
     settings.layerHeight = kHeight;
     settings.threads = threads;
-    Host host(library.Entry(), settings);
-    host.SetBalancePolicy(BalancePolicy::Warn);
-    if (host.GlobalSetup() != PF_Err_NONE || host.ParamsSetup() != PF_Err_NONE) {
-        state.SkipWithError("the module's set-up failed");
-        return;
-    }
-    ApplyEffectOptions(c.options, host);
+    Effect effect(Effect::Impl::Create(CORVELLE_MODULE_PATH, settings));
+    Host& host = effect.Internals().host;
+    ApplyEffectOptions(c.options, effect);
     World input = MakeTestPicture(format.layout, kWidth, kHeight);
     World output(format.layout, kWidth, kHeight);
 

@@ -1,12 +1,12 @@
 // Drives the effect module through a fresh headless host per fuzz input: set-up, parameter
 // values of every form, a render in any pixel layout, and window events, all chosen by the input.
-#include "DragSession.h"
-#include "DrawingSuites.h"
-#include "EventWindow.h"
-#include "Host.h"
-#include "ModuleLibrary.h"
-#include "OverlayCanvas.h"
-#include "World.h"
+#include "controls/DragSession.h"
+#include "suites/DrawingSuites.h"
+#include "controls/EventWindow.h"
+#include "core/Host.h"
+#include "core/ModuleLibrary.h"
+#include "controls/OverlayCanvas.h"
+#include "core/World.h"
 
 #include "host/AE_EffectSuites.h"
 #include "host/DrawbotSuiteTypes.h"

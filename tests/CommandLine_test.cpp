@@ -1,5 +1,5 @@
 // The corvelle command line run in-process: how a refused command line reads, and the usage.
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"

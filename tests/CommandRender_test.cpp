@@ -1,9 +1,9 @@
 // The built `corvelle render` on the built module: bad input never leaves an output behind,
 // and pictures, sequences and raw streams come through as they should.
 #include "CaseName.h"
-#include "ImageFiles.h"
+#include "pictures/ImageFiles.h"
 #include "RenderTestSupport.h"
-#include "TestPicture.h"
+#include "io/TestPicture.h"
 
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>

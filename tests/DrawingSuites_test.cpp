@@ -1,10 +1,10 @@
 // The drawing suites as a module meets them: references, pen and path counting, fault
 // injection, the call record, and strokes that really land on the canvas.
-#include "DrawingSuites.h"
+#include "suites/DrawingSuites.h"
 
 #include "CaseName.h"
-#include "EventWindow.h"
-#include "Host.h"
+#include "controls/EventWindow.h"
+#include "core/Host.h"
 
 #include "host/AE_EffectSuites.h"
 

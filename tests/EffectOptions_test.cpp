@@ -1,9 +1,10 @@
 // Parsing of the effect and host options, and their effect on a host running the module.
-#include "EffectOptions.h"
+#include "cli/EffectOptions.h"
+#include "core/EffectImpl.h"
 
 #include "CaseName.h"
 #include "KT_Corvelle.h"
-#include "ModuleLibrary.h"
+#include "core/ModuleLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -233,16 +234,17 @@ INSTANTIATE_TEST_SUITE_P(
 /// A compositor host on the built module with its parameters set up for a 200×100 layer.
 class AppliedOptionsTest : public testing::Test {
 protected:
-    AppliedOptionsTest() : m_library(CORVELLE_MODULE_PATH), m_host(m_library.Entry(), Settings()) {}
-    void SetUp() override { ASSERT_EQ(m_host.ParamsSetup(), PF_Err_NONE); }
+    AppliedOptionsTest()
+        : m_effect(Effect::Impl::Create(CORVELLE_MODULE_PATH, Settings())),
+          m_host(m_effect.Internals().host) {}
     static HostSettings Settings() {
         HostSettings settings;
         settings.layerWidth = 200;
         settings.layerHeight = 100;
         return settings;
     }
-    ModuleLibrary m_library;
-    Host m_host;
+    Effect m_effect;
+    Host& m_host;
 };
 
 struct PopupCase {
@@ -261,10 +263,10 @@ TEST_P(PopupOptionTest, NamesAreTheOfferedChoicesAndNumbersAreTakenAsTheyAre) {
     options.*c.field = c.text;
     const A_long before = m_host.Param(c.index).u.pd.value;
     if (c.expected == 0) {
-        EXPECT_THROW(ApplyEffectOptions(options, m_host), HostError);
+        EXPECT_THROW(ApplyEffectOptions(options, m_effect), HostError);
         EXPECT_EQ(m_host.Param(c.index).u.pd.value, before);
     } else {
-        ApplyEffectOptions(options, m_host);
+        ApplyEffectOptions(options, m_effect);
         EXPECT_EQ(m_host.Param(c.index).u.pd.value, c.expected);
     }
 }
@@ -289,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(AppliedOptionsTest, LeftOutOptionsKeepTheDefaults) {
-    ApplyEffectOptions(EffectOptions{}, m_host);
+    ApplyEffectOptions(EffectOptions{}, m_effect);
     EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.x_value, 100 << 16) << "the layer centre";
     EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.y_value, 50 << 16);
     EXPECT_EQ(m_host.Param(PARAM_WIDTH).u.fs_d.value, 300.0);
@@ -308,7 +310,7 @@ TEST_F(AppliedOptionsTest, ValuesReachTheirParameters) {
     options.color = PF_Pixel{255, 1, 2, 3};
     options.opacity = 100 << 16;
     options.invert = true;
-    ApplyEffectOptions(options, m_host);
+    ApplyEffectOptions(options, m_effect);
     EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.x_value, 3 << 16);
     EXPECT_EQ(m_host.Param(PARAM_ORIGIN).u.td.y_value, -(7 << 16));
     EXPECT_EQ(m_host.Param(PARAM_WIDTH).u.fs_d.value, 0.1);
@@ -323,7 +325,7 @@ TEST_F(AppliedOptionsTest, ValuesReachTheirParameters) {
 TEST_F(AppliedOptionsTest, MaskOnlyUpdatesTheParameterUI) {
     EffectOptions options;
     options.maskOnly = true;
-    ApplyEffectOptions(options, m_host);
+    ApplyEffectOptions(options, m_effect);
     EXPECT_EQ(m_host.Param(PARAM_MASK_ONLY).u.bd.value, 1);
     EXPECT_TRUE(m_host.UIState(PARAM_BLEND_MODE).disabled);
     EXPECT_TRUE(m_host.UIState(PARAM_OPACITY).disabled);
@@ -332,13 +334,13 @@ TEST_F(AppliedOptionsTest, MaskOnlyUpdatesTheParameterUI) {
 TEST_F(AppliedOptionsTest, ValuesOutsideASlidersRangeAreRefused) {
     EffectOptions wide;
     wide.width = 15000.5;
-    EXPECT_THROW(ApplyEffectOptions(wide, m_host), HostError);
+    EXPECT_THROW(ApplyEffectOptions(wide, m_effect), HostError);
     EffectOptions negative;
     negative.feather = -1.0;
-    EXPECT_THROW(ApplyEffectOptions(negative, m_host), HostError);
+    EXPECT_THROW(ApplyEffectOptions(negative, m_effect), HostError);
     EffectOptions opaque;
     opaque.opacity = (100 << 16) + 1;
-    EXPECT_THROW(ApplyEffectOptions(opaque, m_host), HostError);
+    EXPECT_THROW(ApplyEffectOptions(opaque, m_effect), HostError);
     EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 25 << 16);
 }
 

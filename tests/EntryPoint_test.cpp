@@ -1,7 +1,7 @@
 // The module's entry point through the headless host: About, Global setup under both hosts,
 // and the selectors it leaves alone.
-#include "Host.h"
-#include "ModuleLibrary.h"
+#include "core/Host.h"
+#include "core/HostError.h"
 #include "ModuleUnderTest.h"
 
 #include "KT_Corvelle_Strings.h"

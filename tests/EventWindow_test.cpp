@@ -1,10 +1,10 @@
 // The window model behind the event callbacks, the window size, and the drag session's
 // hand-back of the module's drag state.
 #include "CaseName.h"
-#include "DragSession.h"
-#include "EventWindow.h"
-#include "Host.h"
-#include "ModuleLibrary.h"
+#include "controls/DragSession.h"
+#include "controls/EventWindow.h"
+#include "core/Host.h"
+#include "core/HostError.h"
 
 #include "KT_Corvelle.h"
 

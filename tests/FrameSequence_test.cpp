@@ -1,8 +1,8 @@
 // Frame patterns and frame ranges of image sequences.
-#include "FrameSequence.h"
+#include "io/FrameSequence.h"
 
 #include "CaseName.h"
-#include "ModuleLibrary.h"
+#include "core/HostError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The headless host on its own: suite lookup, balance checks, iteration, copies, parameter
 // storage and the command records, driven by a stand-in entry point the test controls.
-#include "Host.h"
-#include "ModuleDescription.h"
-#include "ModuleLibrary.h"
+#include "core/Host.h"
+#include "core/ModuleDescription.h"
+#include "core/ModuleLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -929,7 +929,7 @@ TEST(ModuleLibraryTest, MessagesNameThePathAndTheCause) {
 }
 
 TEST(ModuleLibraryTest, DefaultPathIsBesideTheCommand) {
-    const std::string path = ModuleLibrary::DefaultPath("ignored");
+    const std::string path = ModuleLibrary::DefaultPath();
     EXPECT_EQ(0, path.rfind('/', 0));
     EXPECT_EQ(path.size() - std::strlen("/Corvelle.so"), path.rfind("/Corvelle.so"));
 }

@@ -1,10 +1,10 @@
 // Image files into worlds and back: stored values kept, alpha never premultiplied, every
 // layout and format round-tripping exactly.
-#include "ImageFiles.h"
+#include "pictures/ImageFiles.h"
 
 #include "CaseName.h"
-#include "ModuleLibrary.h"
-#include "PixelConversion.h"
+#include "core/HostError.h"
+#include "io/PixelConversion.h"
 #include "RenderTestSupport.h"
 
 #include <OpenImageIO/imageio.h>

@@ -1,12 +1,12 @@
 // The on-screen controls driven through the headless host: where the handles are, what a
 // drag writes, what the overlay draws and in which order, and how failures end an event.
 #include "CaseName.h"
-#include "DragSession.h"
-#include "DrawingSuites.h"
-#include "EventWindow.h"
-#include "Host.h"
-#include "ModuleLibrary.h"
-#include "OverlayCanvas.h"
+#include "controls/DragSession.h"
+#include "suites/DrawingSuites.h"
+#include "controls/EventWindow.h"
+#include "core/Host.h"
+#include "core/ModuleLibrary.h"
+#include "controls/OverlayCanvas.h"
 
 #include "KT_Corvelle.h"
 #include "KT_Corvelle_UI.h"

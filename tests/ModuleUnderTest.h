@@ -1,8 +1,8 @@
 // The built module, loaded once for every test, and host settings for either application.
 #pragma once
 
-#include "Host.h"
-#include "ModuleLibrary.h"
+#include "core/Host.h"
+#include "core/ModuleLibrary.h"
 
 namespace corvelle {
 

@@ -1,10 +1,10 @@
 // The rendered layer as it appears in the window: each pixel layout read alike, premultiplied
 // with rounding, and placed where the window puts the layer.
-#include "OverlayCanvas.h"
+#include "controls/OverlayCanvas.h"
 
 #include "CaseName.h"
-#include "ModuleLibrary.h"
-#include "World.h"
+#include "core/HostError.h"
+#include "core/World.h"
 
 #include <gtest/gtest.h>
 

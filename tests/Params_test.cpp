@@ -1,6 +1,6 @@
 // The module's parameter registration and its parameter-UI updates, as the host receives them.
-#include "Host.h"
-#include "ModuleLibrary.h"
+#include "core/Host.h"
+#include "core/HostError.h"
 #include "ModuleUnderTest.h"
 
 #include "KT_Corvelle.h"

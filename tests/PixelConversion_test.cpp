@@ -1,5 +1,5 @@
 // The channel value rules between files and worlds, at their edges and over whole ranges.
-#include "PixelConversion.h"
+#include "io/PixelConversion.h"
 
 #include "CaseName.h"
 

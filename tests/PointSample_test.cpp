@@ -1,5 +1,5 @@
 // Point sampling to the size of a downsampled render.
-#include "PointSample.h"
+#include "core/PointSample.h"
 
 #include "CaseName.h"
 

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "BlendingModes.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "KT_Corvelle.h"
-#include "ModuleLibrary.h"
-#include "World.h"
+#include "core/ModuleLibrary.h"
+#include "core/World.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The module's two ways of getting suites, against the headless host's registry: the per-command
 // cache and the plain functions with their messages.
 #include "CaseName.h"
-#include "Host.h"
-#include "ModuleLibrary.h"
+#include "core/Host.h"
+#include "core/HostError.h"
 #include "ModuleUnderTest.h"
 
 #include "KT_Corvelle.h"

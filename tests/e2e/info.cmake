@@ -26,6 +26,6 @@ set_tests_properties(info_missing_module PROPERTIES
     PASS_REGULAR_EXPRESSION "corvelle: cannot load module /nonexistent/Corvelle.so: .*exit status 1\n$")
 
 add_test(NAME info_unloadable_module
-    COMMAND sh -c "\"$1\" info --module \"$2\"; echo \"exit status $?\"" sh $<TARGET_FILE:corvelle> $<TARGET_FILE:corvelle_host>)
+    COMMAND sh -c "\"$1\" info --module \"$2\"; echo \"exit status $?\"" sh $<TARGET_FILE:corvelle> $<TARGET_FILE:corvelle_hostlib>)
 set_tests_properties(info_unloadable_module PROPERTIES
     PASS_REGULAR_EXPRESSION "corvelle: cannot load module .*exit status 1\n$")

@@ -1,0 +1,106 @@
+// The drag subcommand: a press, moves and a release in a window, and the parameters they leave.
+#include "cli/Commands.h"
+
+#include "cli/ControlsRun.h"
+#include "controls/DragSession.h"
+#include "controls/EventWindow.h"
+#include "core/HostError.h"
+#include "controls/OverlayDrawing.h"
+#include "core/ParamSnapshot.h"
+#include "cli/WindowOptions.h"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+struct DragOptions {
+    std::optional<std::string> input;
+    ControlsOptions controls;
+    std::string press;
+    std::vector<std::string> moves;
+    std::string release;
+    std::string overlay;
+};
+
+std::string PixelText(WindowPixel at) {
+    return std::to_string(at.x) + "," + std::to_string(at.y);
+}
+
+void Check(PF_Err err, const std::string& what, WindowPixel at) {
+    if (err != PF_Err_NONE) {
+        throw HostError(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
+    }
+}
+
+void RunDrag(const DragOptions& options, const CommandContext& context) {
+    // Every position is checked before the module is loaded.
+    const WindowPixel press = ParseWindowPixel(options.press, "--press");
+    std::vector<WindowPixel> moves;
+    for (const std::string& text : options.moves) {
+        moves.push_back(ParseWindowPixel(text, "--move"));
+    }
+    // A drag always ends with the button going up; without --release it goes up where the mouse is.
+    const WindowPixel release = !options.release.empty() ? ParseWindowPixel(options.release, "--release")
+                                : moves.empty()          ? press
+                                                         : moves.back();
+    if (!options.overlay.empty()) {
+        CheckOverlayOutputPath(options.overlay);
+    }
+
+    ControlsRun run(options.controls, context, options.input);
+    Host& host = run.GetHost();
+    EventWindow& window = run.Window();
+    const nlohmann::ordered_json before = ParamSnapshot(host);
+
+    DragSession drag(host, window);
+    Check(drag.Press(press), "press", press);
+    const A_intptr_t grabbed = drag.Refcon();
+    for (const WindowPixel& at : moves) {
+        Check(drag.Move(at), "move", at);
+    }
+    Check(drag.Release(release), "release", release);
+
+    const nlohmann::ordered_json after = ParamSnapshot(host);
+    if (!options.overlay.empty()) {
+        const World rendered = run.Render();
+        DrawOverlay(host, window, rendered, options.overlay, "");
+    }
+    nlohmann::ordered_json result;
+    result["grabbed"] = grabbed;
+    result["params"] = after;
+    result["changed"] = ChangedParams(before, after);
+    std::cout << result.dump() << "\n";
+}
+
+}   // namespace
+
+void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
+    auto options = std::make_shared<DragOptions>();
+    CLI::App* drag = app.add_subcommand(
+        "drag",
+        "Press, move and release the mouse in a window over the effect's controls and print the "
+        "parameters as JSON");
+    drag->add_option("--press", options->press, "window pixel where the button goes down")
+        ->required()
+        ->option_text("X,Y");
+    drag->add_option("--move", options->moves, "window pixel the mouse moves to while down (repeatable)")
+        ->option_text("X,Y");
+    drag->add_option("--release", options->release,
+                     "window pixel where the button goes up (default: the last position)")
+        ->option_text("X,Y");
+    drag->add_option_function<std::string>(
+            "--input", [options](const std::string& path) { options->input = path; },
+            "the layer's picture (default: the built-in test picture)")
+        ->option_text("PATH");
+    drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG")
+        ->option_text("PATH");
+    AddControlsOptions(*drag, options->controls);
+    drag->callback([options, context] { RunDrag(*options, context); });
+}
+
+}   // namespace corvelle

@@ -1,0 +1,52 @@
+// The overlay subcommand: the rendered picture in a window with the module's controls over it.
+#include "cli/Commands.h"
+
+#include "io/AtomicFile.h"
+#include "cli/CommandLine.h"
+#include "cli/ControlsRun.h"
+#include "controls/OverlayDrawing.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace corvelle {
+
+namespace {
+
+struct OverlayOptions {
+    std::optional<std::string> input;
+    std::string output;
+    ControlsOptions controls;
+    std::string trace;
+};
+
+void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
+    const std::string& output = options.output;
+    CheckOverlayOutputPath(output);
+    if (!options.trace.empty()) {
+        CheckOutputFolder(options.trace);
+    }
+    ControlsRun run(options.controls, context, options.input);
+    const World rendered = run.Render();
+    DrawOverlay(run.GetHost(), run.Window(), rendered, output, options.trace);
+}
+
+}   // namespace
+
+void RegisterOverlayCommand(CLI::App& app, const CommandContext& context) {
+    auto options = std::make_shared<OverlayOptions>();
+    CLI::App* overlay = app.add_subcommand(
+        "overlay",
+        "Render a picture (without INPUT: the built-in test picture) and draw the effect's on-screen "
+        "controls over it in a layer or composition window, as a PNG");
+    AddInputOutput(*overlay, options->input, options->output, "the layer's picture and the window's PNG");
+    overlay
+        ->add_option("--trace", options->trace,
+                     "write one JSON line per host call the module makes while drawing")
+        ->option_text("PATH");
+    AddControlsOptions(*overlay, options->controls);
+    overlay->callback([options, context] { RunOverlay(*options, context); });
+}
+
+}   // namespace corvelle

@@ -1,0 +1,188 @@
+// The render subcommand: a picture, an image sequence or a raw frame stream through one host.
+#include "cli/Commands.h"
+
+#include "io/AtomicFile.h"
+#include "cli/CommandLine.h"
+#include "cli/EffectOptions.h"
+#include "cli/EffectSession.h"
+#include "io/FrameSequence.h"
+#include "core/Host.h"
+#include "pictures/ImageFiles.h"
+#include "core/HostError.h"
+#include "cli/Progress.h"
+#include "io/RawFrames.h"
+#include "io/TestPicture.h"
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+namespace corvelle {
+namespace {
+
+constexpr A_long kMaxSide = 32767;
+
+struct FrameSize {
+    A_long width = 0;
+    A_long height = 0;
+};
+
+struct RenderOptions {
+    std::optional<std::string> input;
+    std::string output;
+    std::optional<FrameSize> raw;
+    std::optional<FrameRange> frames;
+    EffectOptions effect;
+    HostOptions host;
+};
+
+bool ParseSide(const std::string& text, A_long& side) {
+    if (text.empty() || text.size() > 5)
+        return false;
+    A_long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = (v * 10) + (c - '0');
+    }
+    if (v < 1 || v > kMaxSide)
+        return false;
+    side = v;
+    return true;
+}
+
+void RenderPicture(const RenderOptions& options, const CommandContext& context,
+                   const std::optional<std::string>& input, const std::string& output) {
+    CheckImageOutputPath(output);
+    CheckOutputFolder(output);
+    const PixelLayout layout = WorldLayout(options.host);
+    World layer = input ? ReadImage(*input, layout) : MakeTestPicture(layout);
+    EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
+    const World rendered = run.Render(layer, "rendering");
+    WriteImage(output, rendered);
+}
+
+void RenderSequence(const RenderOptions& options, const CommandContext& context,
+                    const std::optional<std::string>& input, const std::string& output) {
+    if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
+        throw HostError(
+            "rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
+    }
+    if (!options.frames)
+        throw HostError("rendering a sequence: --frames A-B is needed with frame patterns");
+    CheckFramePattern(*input);
+    CheckFramePattern(output);
+    CheckImageOutputPath(output);
+    const FrameRange range = *options.frames;
+    CheckOutputFolder(FrameName(output, range.first));
+    // Every input frame is there before the first output is written.
+    for (long frame = range.first; frame <= range.last; ++frame) {
+        const std::string name = FrameName(*input, frame);
+        if (access(name.c_str(), R_OK) != 0)
+            throw HostError("reading " + name + ": " + std::strerror(errno));
+    }
+
+    const PixelLayout layout = WorldLayout(options.host);
+    World first = ReadImage(FrameName(*input, range.first), layout);
+    EffectSession run(options.effect, options.host, context, first.Width(), first.Height());
+    Progress progress(range.last - range.first + 1);
+    for (long frame = range.first; frame <= range.last; ++frame) {
+        World layer = frame == range.first ? std::move(first) : ReadImage(FrameName(*input, frame), layout);
+        const World rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
+        WriteImage(FrameName(output, frame), rendered);
+        progress.FrameDone();
+    }
+}
+
+void RenderStream(const RenderOptions& options, const CommandContext& context,
+                  const std::optional<std::string>& input, const std::string& output) {
+    if (options.frames)
+        throw HostError("rendering raw frames: --frames applies to image sequences only");
+    const FrameSize size = *options.raw;
+    const PixelLayout layout = WorldLayout(options.host);
+    std::unique_ptr<RawFrameReader> reader;
+    if (input)
+        reader = std::make_unique<RawFrameReader>(*input);
+    if (output == "-") {
+        // A reader that goes away should give a message, not a silent death by signal.
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    RawFrameWriter writer(output);
+    EffectSession run(options.effect, options.host, context, size.width, size.height);
+    if (!reader) {
+        World picture = MakeTestPicture(layout, size.width, size.height);
+        writer.Write(run.Render(picture, "rendering"));
+    } else {
+        World layer(layout, size.width, size.height);
+        Progress progress(0);
+        while (reader->Next(layer)) {
+            writer.Write(run.Render(layer, "rendering frame " + std::to_string(reader->FramesRead())));
+            progress.FrameDone();
+        }
+    }
+    writer.Finish();
+}
+
+void RunRender(const RenderOptions& options, const CommandContext& context) {
+    WorldLayout(options.host);   // a depth the host cannot render fails before any file is touched
+    const std::optional<std::string>& input = options.input;
+    const std::string& output = options.output;
+    if (options.raw) {
+        RenderStream(options, context, input, output);
+    } else if (options.frames || HasFramePattern(output) || (input && HasFramePattern(*input))) {
+        RenderSequence(options, context, input, output);
+    } else {
+        if ((input && *input == "-") || output == "-") {
+            throw HostError("rendering: standard input and output carry raw frames only; give --raw WxH");
+        }
+        RenderPicture(options, context, input, output);
+    }
+}
+
+}   // namespace
+
+void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
+    auto options = std::make_shared<RenderOptions>();
+    CLI::App* render = app.add_subcommand("render",
+                                          "Render a picture, an image sequence or a raw frame stream "
+                                          "(without INPUT: the built-in test picture)");
+    AddInputOutput(*render, options->input, options->output,
+                   "pictures, frame patterns (in.%04d.png), or - with --raw");
+    render
+        ->add_option_function<std::string>(
+            "--raw",
+            [options](const std::string& text) {
+                const std::size_t x = text.find('x');
+                FrameSize size;
+                if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
+                    !ParseSide(text.substr(x + 1), size.height)) {
+                    throw CLI::ValidationError("--raw",
+                                               "expected WxH with sides from 1 to 32767, got '" + text + "'");
+                }
+                options->raw = size;
+            },
+            "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
+        ->option_text("WxH");
+    render
+        ->add_option_function<std::string>(
+            "--frames",
+            [options](const std::string& text) {
+                FrameRange range;
+                if (!ParseFrameRange(text, range)) {
+                    throw CLI::ValidationError("--frames",
+                                               "expected A-B with 0 <= A <= B, got '" + text + "'");
+                }
+                options->frames = range;
+            },
+            "frame numbers A-B of an image sequence")
+        ->option_text("A-B");
+    AddEffectOptions(render, options->effect);
+    AddHostOptions(render, options->host);
+    render->callback([options, context] { RunRender(*options, context); });
+}
+
+}   // namespace corvelle

@@ -1,0 +1,29 @@
+// Sets up the effect and its window for the overlay and drag commands.
+#include "cli/ControlsRun.h"
+
+#include "pictures/ImageFiles.h"
+#include "io/TestPicture.h"
+
+namespace corvelle {
+namespace {
+
+World ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input) {
+    const PixelLayout layout = WorldLayout(hostOptions);
+    return input ? ReadImage(*input, layout) : MakeTestPicture(layout);
+}
+
+}   // namespace
+
+void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
+    AddEffectOptions(&app, options.effect);
+    AddHostOptions(&app, options.host);
+    AddWindowOptions(app, options.window);
+}
+
+ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& context,
+                         const std::optional<std::string>& input)
+    : m_layer(ReadLayer(options.host, input)),
+      m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
+      m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {}
+
+}   // namespace corvelle

@@ -1,0 +1,402 @@
+// Parses the effect and host options and applies them to a Host by persistent parameter id.
+#include "cli/EffectOptions.h"
+
+#include "core/ModuleLibrary.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace corvelle {
+namespace {
+
+// Persistent ids as saved projects know them; the host never learns the module's indices.
+constexpr A_long ID_ORIGIN = 1;
+constexpr A_long ID_WIDTH = 2;
+constexpr A_long ID_HEIGHT = 3;
+constexpr A_long ID_FEATHER = 4;
+constexpr A_long ID_OPACITY = 5;
+constexpr A_long ID_BLEND = 7;
+constexpr A_long ID_INVERT = 8;
+constexpr A_long ID_MASK_ONLY = 9;
+constexpr A_long ID_COLOR = 12;
+constexpr A_long ID_ANGLE = 13;
+constexpr A_long ID_SHAPE = 14;
+constexpr A_long ID_FILL = 15;
+constexpr A_long ID_FALLOFF = 16;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+/// Digits only, no sign, into [min, max].
+bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& value) {
+    if (text.empty() || text.size() > 12)
+        return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (!IsDigit(c))
+            return false;
+        v = (v * 10) + static_cast<uint64_t>(c - '0');
+    }
+    if (v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool ParseSignedLong(const std::string& text, A_long& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? text.substr(1) : text;
+    uint64_t magnitude = 0;
+    if (!ParseWhole(digits, 0, negative ? 2147483648ULL : 2147483647ULL, magnitude))
+        return false;
+    value =
+        static_cast<A_long>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
+    return true;
+}
+
+/// "N/D" with 0 < N and 0 < D, and N <= D when `atMostOne`.
+bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos)
+        return false;
+    uint64_t num = 0;
+    uint64_t den = 0;
+    if (!ParseWhole(text.substr(0, slash), 1, 2147483647ULL, num))
+        return false;
+    if (!ParseWhole(text.substr(slash + 1), 1, 2147483647ULL, den))
+        return false;
+    if (atMostOne && num > den)
+        return false;
+    ratio.num = static_cast<A_long>(num);
+    ratio.den = static_cast<A_u_long>(den);
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+CLI::ValidationError BadValue(const std::string& option, const std::string& expected,
+                              const std::string& text) {
+    return CLI::ValidationError(option, "expected " + expected + ", got '" + text + "'");
+}
+
+bool ParseChoice(const std::string& text, std::string& value) {
+    if (text.empty())
+        return false;
+    value = text;
+    return true;
+}
+
+/// An option whose text `parse` turns into its value; a text it refuses fails the parse.
+template <class T>
+void AddParsedOption(CLI::App* app, const std::string& name, std::optional<T>& target,
+                     bool (*parse)(const std::string&, T&), const std::string& expected,
+                     const std::string& valueText, const std::string& description) {
+    app->add_option_function<std::string>(
+           name,
+           [&target, name, parse, expected](const std::string& text) {
+               T value{};
+               if (!parse(text, value))
+                   throw BadValue(name, expected, text);
+               target = value;
+           },
+           description)
+        ->option_text(valueText);
+}
+
+void AddPopupOption(CLI::App* app, const std::string& name, std::optional<std::string>& target,
+                    const std::string& description) {
+    AddParsedOption(app, name, target, ParseChoice, "a choice name or number", "NAME", description);
+}
+
+void AddDecimalOption(CLI::App* app, const std::string& name, std::optional<double>& target,
+                      const std::string& valueText, const std::string& description) {
+    AddParsedOption(app, name, target, ParseDouble, "a finite number", valueText, description);
+}
+
+void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fixed>& target,
+                    const std::string& valueText, const std::string& description) {
+    AddParsedOption(app, name, target, ParseFixed, "a decimal number from -32768 to 32767.99998", valueText,
+                    description);
+}
+
+/// An option taking one of a few words, each standing for a value; the help shows them as
+/// "a|b|c" and a refusal lists them.
+template <class T>
+void AddWordOption(CLI::App* app, const std::string& name, T& target,
+                   std::vector<std::pair<std::string, T>> words, const std::string& description) {
+    std::string valueText;
+    std::string expected;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        valueText += (i == 0 ? "" : "|") + words[i].first;
+        expected += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i].first;
+    }
+    app->add_option_function<std::string>(
+           name,
+           [&target, name, words, expected](const std::string& text) {
+               for (const auto& [word, value] : words) {
+                   if (text == word) {
+                       target = value;
+                       return;
+                   }
+               }
+               throw BadValue(name, expected, text);
+           },
+           description)
+        ->option_text(valueText);
+}
+
+/// Runs one setter, its refusal reported under the option's name.
+template <class Set>
+void Apply(const std::string& option, Set&& set) {
+    try {
+        set();
+    } catch (const Error& e) {
+        const std::string what = e.what();
+        const std::size_t colon = what.find(": ");
+        throw HostError(option + ": " + (colon == std::string::npos ? what : what.substr(colon + 2)),
+                        e.Kind(), e.ModuleCode());
+    }
+}
+
+void ApplyPopup(Effect& effect, const char* key, const std::string& option,
+                const std::optional<std::string>& text) {
+    if (!text)
+        return;
+    Apply(option, [&] {
+        A_long value = 0;
+        if (ParseSignedLong(*text, value)) {
+            effect.SetChoice(key, static_cast<int>(value));
+        } else {
+            effect.SetChoice(key, *text);
+        }
+    });
+}
+
+}   // namespace
+
+bool ParseFixed(const std::string& text, PF_Fixed& value) {
+    // Exact from the digits, so a tie is a tie even where the decimal has no double.
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    uint64_t whole = 0;
+    std::size_t wholeDigits = 0;
+    for (; i < n && IsDigit(text[i]); ++i, ++wholeDigits) {
+        whole = (whole * 10) + static_cast<uint64_t>(text[i] - '0');
+        if (whole > 32768)
+            return false;
+    }
+    std::vector<unsigned> fraction;
+    if (i < n && text[i] == '.') {
+        for (++i; i < n && IsDigit(text[i]); ++i)
+            fraction.push_back(static_cast<unsigned>(text[i] - '0'));
+    }
+    if (i != n || (wholeDigits == 0 && fraction.empty()))
+        return false;
+
+    // Multiply the decimal fraction by 65536 digit by digit; what carries out is whole units.
+    unsigned carry = 0;
+    for (std::size_t k = fraction.size(); k-- > 0;) {
+        const unsigned t = (fraction[k] * 65536u) + carry;
+        fraction[k] = t % 10u;
+        carry = t / 10u;
+    }
+    uint64_t scaled = (whole * 65536u) + carry;
+    if (!fraction.empty() && fraction[0] >= 5)
+        ++scaled;   // half or more: away from zero
+
+    if (scaled > (negative ? 2147483648ULL : 2147483647ULL))
+        return false;
+    value = static_cast<PF_Fixed>(negative ? -static_cast<int64_t>(scaled) : static_cast<int64_t>(scaled));
+    return true;
+}
+
+bool ParseDouble(const std::string& text, double& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+void AddEffectOptions(CLI::App* app, EffectOptions& options) {
+    AddPopupOption(app, "--shape", options.shape, "ellipse, rectangle or a choice number");
+    app->add_option_function<std::string>(
+           "--origin",
+           [&options](const std::string& text) {
+               const std::size_t comma = text.find(',');
+               PF_FixedPoint p{0, 0};
+               if (comma == std::string::npos || !ParseFixed(text.substr(0, comma), p.x) ||
+                   !ParseFixed(text.substr(comma + 1), p.y)) {
+                   throw BadValue("--origin", "X,Y in layer pixels", text);
+               }
+               options.origin = p;
+           },
+           "centre of the shape in layer pixels, X,Y (default the layer centre)")
+        ->option_text("X,Y");
+    AddDecimalOption(app, "--width", options.width, "PIXELS", "shape width in square pixels");
+    AddDecimalOption(app, "--height", options.height, "PIXELS", "shape height in pixels");
+    AddFixedOption(app, "--angle", options.angle, "DEGREES", "rotation in degrees, clockwise on screen");
+    AddDecimalOption(app, "--feather", options.feather, "PIXELS", "feather width in square pixels");
+    AddPopupOption(app, "--fill", options.fill, "color, transparent or a choice number");
+    app->add_option_function<std::string>(
+           "--color",
+           [&options](const std::string& text) {
+               const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
+               int digits[6] = {};
+               bool ok = hex.size() == 6;
+               for (std::size_t k = 0; ok && k < 6; ++k) {
+                   digits[k] = HexDigit(hex[k]);
+                   ok = digits[k] >= 0;
+               }
+               if (!ok)
+                   throw BadValue("--color", "RRGGBB in hexadecimal", text);
+               PF_Pixel c{};
+               c.alpha = 255;
+               c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
+               c.green = static_cast<A_u_char>((digits[2] * 16) + digits[3]);
+               c.blue = static_cast<A_u_char>((digits[4] * 16) + digits[5]);
+               options.color = c;
+           },
+           "fill colour RRGGBB ('#' optional)")
+        ->option_text("RRGGBB");
+    AddFixedOption(app, "--opacity", options.opacity, "PERCENT", "fill opacity in percent");
+    AddPopupOption(app, "--blend", options.blend, "blending mode name (normal, soft-light, ...) or number");
+    app->add_flag("--invert", options.invert, "swap inside and outside");
+    app->add_flag("--mask-only", options.maskOnly, "output the fill colour with the mask as alpha");
+    AddPopupOption(app, "--falloff", options.falloff,
+                   "linear, quadratic, cubic, gamma-2.2, gaussian, exponential or a number");
+}
+
+void AddHostOptions(CLI::App* app, HostOptions& options) {
+    AddWordOption(app, "--host", options.settings.app,
+                  {{"ae", HostApp::AfterEffects}, {"premiere", HostApp::Premiere}},
+                  "host to act as: ae (compositor, default) or premiere (editor)");
+    AddWordOption(app, "--depth", options.depth,
+                  {{"8", WorldDepth::Bits8}, {"16", WorldDepth::Bits16}, {"32", WorldDepth::Bits32}},
+                  "bits per channel: 8 or 16 with ae, 8 or 32 (float) with premiere; default 8");
+    app->add_option_function<std::string>(
+           "--par",
+           [&options](const std::string& text) {
+               if (!ParseRatio(text, false, options.settings.pixelAspect)) {
+                   throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
+               }
+           },
+           "pixel aspect ratio N/D (default 1/1)")
+        ->option_text("N/D");
+    app->add_option_function<std::string>(
+           "--downsample",
+           [&options](const std::string& text) {
+               const std::size_t comma = text.find(',');
+               const std::string x = text.substr(0, comma);
+               const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
+               if (!ParseRatio(x, true, options.settings.downsampleX) ||
+                   !ParseRatio(y, true, options.settings.downsampleY)) {
+                   throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
+               }
+           },
+           "render downsampled by N/D, or NX/DX,NY/DY per axis")
+        ->option_text("N/D[,N/D]");
+    AddWordOption(app, "--quality", options.settings.quality, {{"hi", PF_Quality_HI}, {"lo", PF_Quality_LO}},
+                  "render quality: hi (default) or lo");
+    app->add_option_function<std::string>(
+           "--threads",
+           [&options](const std::string& text) {
+               uint64_t n = 0;
+               if (!ParseWhole(text, 0, 1024, n))
+                   throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
+               options.settings.threads = static_cast<unsigned>(n);
+           },
+           "threads that share a render's rows; 0 = all cores (default)")
+        ->option_text("N");
+    app->add_option("--module", options.modulePath,
+                    "effect module to load (default: Corvelle.so beside the command)")
+        ->option_text("PATH");
+}
+
+PixelLayout WorldLayout(const HostOptions& options) {
+    switch (options.settings.app) {
+    case HostApp::AfterEffects:
+        if (options.depth == WorldDepth::Bits8)
+            return PixelLayout::Argb8;
+        if (options.depth == WorldDepth::Bits16)
+            return PixelLayout::Argb16;
+        throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32");
+    case HostApp::Premiere:
+        if (options.depth == WorldDepth::Bits8)
+            return PixelLayout::Bgra8;
+        if (options.depth == WorldDepth::Bits32)
+            return PixelLayout::BgraFloat;
+        throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16");
+    }
+    throw HostError("--host: unknown host");
+}
+
+HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight) {
+    WorldLayout(options);   // refuse a depth the host cannot render before anything runs
+    HostSettings settings = options.settings;
+    settings.layerWidth = layerWidth;
+    settings.layerHeight = layerHeight;
+    return settings;
+}
+
+std::string ModulePath(const HostOptions& options, const std::string& argv0) {
+    return options.modulePath.empty() ? ModuleLibrary::DefaultPath() : options.modulePath;
+}
+
+void ApplyEffectOptions(const EffectOptions& options, Effect& effect) {
+    constexpr double kFixedOne = 65536.0;
+    ApplyPopup(effect, "shape", "--shape", options.shape);
+    if (options.origin) {
+        Apply("--origin", [&] {
+            effect.SetPoint("origin", options.origin->x / kFixedOne, options.origin->y / kFixedOne);
+        });
+    }
+    if (options.width)
+        Apply("--width", [&] { effect.SetNumber("width", *options.width); });
+    if (options.height)
+        Apply("--height", [&] { effect.SetNumber("height", *options.height); });
+    if (options.angle)
+        Apply("--angle", [&] { effect.SetFixed("angle", *options.angle); });
+    if (options.feather)
+        Apply("--feather", [&] { effect.SetNumber("feather", *options.feather); });
+    ApplyPopup(effect, "fill", "--fill", options.fill);
+    if (options.color) {
+        Apply("--color", [&] {
+            effect.SetColor("color",
+                            Color8{options.color->red, options.color->green, options.color->blue, 255});
+        });
+    }
+    if (options.opacity)
+        Apply("--opacity", [&] { effect.SetFixed("opacity", *options.opacity); });
+    ApplyPopup(effect, "blend", "--blend", options.blend);
+    if (options.invert)
+        Apply("--invert", [&] { effect.SetCheckbox("invert", true); });
+    if (options.maskOnly)
+        Apply("--mask-only", [&] { effect.SetCheckbox("mask_only", true); });
+    ApplyPopup(effect, "falloff", "--falloff", options.falloff);
+}
+}   // namespace corvelle

@@ -1,0 +1,70 @@
+// Command-line options that set the effect's parameters and the host's render settings,
+// shared by every subcommand that runs the effect.
+#pragma once
+
+#include "core/Host.h"
+#include "core/World.h"
+
+#include "host/AE_Effect.h"
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+
+namespace corvelle {
+
+/// One parameter option per effect parameter; an option left out keeps the effect's default.
+/// Popups hold the text as given (a choice name or an integer): names are matched against the
+/// choices the module registers, so they are resolved only after ParamsSetup.
+struct EffectOptions {
+    std::optional<std::string> shape;
+    std::optional<PF_FixedPoint> origin;   // layer pixels, 16.16
+    std::optional<double> width;
+    std::optional<double> height;
+    std::optional<PF_Fixed> angle;   // degrees, 16.16
+    std::optional<double> feather;
+    std::optional<std::string> fill;
+    std::optional<PF_Pixel> color;     // alpha always 255
+    std::optional<PF_Fixed> opacity;   // percent, 16.16
+    std::optional<std::string> blend;
+    bool invert = false;   // only switches on: off is the default
+    bool maskOnly = false;
+    std::optional<std::string> falloff;
+};
+
+/// Bit depth of the world the host renders; which ones exist depends on the host.
+enum class WorldDepth { Bits8 = 8, Bits16 = 16, Bits32 = 32 };
+
+struct HostOptions {
+    HostSettings settings;   // all but the layer size, which the layer decides
+    WorldDepth depth = WorldDepth::Bits8;
+    std::string modulePath;   // empty = the module beside the command
+};
+
+/// Adds --shape, --origin, --width, --height, --angle, --feather, --fill, --color, --opacity,
+/// --blend, --invert, --mask-only and --falloff; malformed values fail the parse.
+void AddEffectOptions(CLI::App* app, EffectOptions& options);
+/// Adds --host, --depth, --par, --downsample, --quality, --threads and --module.
+void AddHostOptions(CLI::App* app, HostOptions& options);
+
+/// The settings for a Host rendering a layer of `layerWidth` × `layerHeight`. Throws HostError
+/// when the chosen host cannot render the chosen depth.
+HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight);
+/// The world layout the chosen host renders at the chosen depth; throws HostError as above.
+PixelLayout WorldLayout(const HostOptions& options);
+/// The module to load: --module, or the one built beside the command `argv0`.
+std::string ModulePath(const HostOptions& options, const std::string& argv0);
+
+/// Sets every given option on a host after ParamsSetup, finding each parameter by its
+/// key through the public setters. Throws HostError for a popup name
+/// the module does not offer, a value outside a slider's valid range, or a refused update.
+void ApplyEffectOptions(const EffectOptions& options, Effect& effect);
+
+/// A decimal number ([+-]digits[.digits]) in 16.16, rounded to nearest with ties away from
+/// zero, computed exactly from the digits; false when malformed or outside the 16.16 range.
+bool ParseFixed(const std::string& text, PF_Fixed& value);
+/// A finite double from the whole text (strtod); false otherwise.
+bool ParseDouble(const std::string& text, double& value);
+
+}   // namespace corvelle

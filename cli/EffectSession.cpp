@@ -1,0 +1,45 @@
+// Sets up the effect the way every command needs it and renders frames through it.
+#include "cli/EffectSession.h"
+
+#include "core/PointSample.h"
+
+namespace corvelle {
+namespace {
+
+std::string SizeText(A_long width, A_long height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+bool IsFullSize(const HostSettings& settings) {
+    return settings.downsampleX.num == static_cast<A_long>(settings.downsampleX.den) &&
+           settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
+}
+
+}   // namespace
+
+EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hostOptions,
+                             const CommandContext& context, A_long layerWidth, A_long layerHeight)
+    : m_layout(WorldLayout(hostOptions)),
+      m_effect(Effect::Impl::Create(hostOptions.modulePath,
+                                    MakeHostSettings(hostOptions, layerWidth, layerHeight), context.faults)) {
+    ApplyEffectOptions(effect, m_effect);
+}
+
+World EffectSession::Render(World& layer, const std::string& what) {
+    const HostSettings& settings = GetHost().Settings();
+    if (layer.Width() != settings.layerWidth || layer.Height() != settings.layerHeight) {
+        throw HostError(what + ": the frame is " + SizeText(layer.Width(), layer.Height()) +
+                        " but the layer is " + SizeText(settings.layerWidth, settings.layerHeight));
+    }
+    if (IsFullSize(settings)) {
+        World output(m_layout, layer.Width(), layer.Height());
+        Check(GetHost().Render(layer, output), what);
+        return output;
+    }
+    World sampled = PointSample(layer, settings.downsampleX, settings.downsampleY);
+    World output(m_layout, sampled.Width(), sampled.Height());
+    Check(GetHost().Render(sampled, output), what);
+    return output;
+}
+
+}   // namespace corvelle

@@ -1,0 +1,41 @@
+// One effect instance a command runs: the module loaded, a host set up for the layer and the
+// command's options applied.
+#pragma once
+
+#include "cli/Commands.h"
+#include "cli/EffectOptions.h"
+#include "core/EffectImpl.h"
+#include "core/World.h"
+
+#include <corvelle/corvelle.h>
+
+#include <string>
+
+namespace corvelle {
+
+class EffectSession {
+public:
+    /// Loads the module, makes a host for a layer of `layerWidth` × `layerHeight` under the host
+    /// options and the context's fault plan, runs Global and Parameters setup and applies the
+    /// effect options. Suite imbalances are warnings. Throws HostError on any failure.
+    EffectSession(const EffectOptions& effect, const HostOptions& hostOptions, const CommandContext& context,
+                  A_long layerWidth, A_long layerHeight);
+    EffectSession(const EffectSession&) = delete;
+    EffectSession& operator=(const EffectSession&) = delete;
+
+    Effect& GetEffect() { return m_effect; }
+    Host& GetHost() { return m_effect.Internals().host; }
+    PixelLayout Layout() const { return m_layout; }
+
+    /// Renders one layer-sized frame, point-sampled first when the render is downsampled;
+    /// throws HostError starting with `what` for a frame of another size or a module error.
+    World Render(World& layer, const std::string& what);
+    /// Throws HostError "`what`: the module returned error N[: its message]" unless `err` is 0.
+    void Check(PF_Err err, const std::string& what) const { m_effect.Internals().Check(err, what); }
+
+private:
+    PixelLayout m_layout;
+    Effect m_effect;
+};
+
+}   // namespace corvelle

@@ -1,0 +1,115 @@
+// Reads the window options; a bad value stops the command before anything is loaded.
+#include "cli/WindowOptions.h"
+
+#include "core/HostError.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace corvelle {
+namespace {
+
+// Windows stay far inside the 16.16 range of the event callbacks (±32767 pixels).
+constexpr double kMaxCoordinate = 1.0e4;
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+void RequireWithin(double value, double limit, const std::string& what) {
+    if (std::fabs(value) > limit) {
+        throw HostError(what + ": " + std::to_string(value) + " is outside ±" +
+                        std::to_string(static_cast<long>(limit)));
+    }
+}
+
+// A value refused while CLI11 parses is a wrong command line like any other.
+template <class Parse>
+void RefuseAsParseError(Parse&& parse) {
+    try {
+        parse();
+    } catch (const HostError& e) {
+        throw CLI::ValidationError(e.what());
+    }
+}
+
+}   // namespace
+
+void ParseNumberPair(const std::string& text, const std::string& what, double& x, double& y) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), x) ||
+        !ParseNumber(text.substr(comma + 1), y)) {
+        throw HostError(what + ": expected two numbers as X,Y, got \"" + text + "\"");
+    }
+}
+
+WindowPixel ParseWindowPixel(const std::string& text, const std::string& what) {
+    double x = 0.0;
+    double y = 0.0;
+    ParseNumberPair(text, what, x, y);
+    if (x != std::trunc(x) || y != std::trunc(y)) {
+        throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"");
+    }
+    RequireWithin(x, 1.0e6, what);
+    RequireWithin(y, 1.0e6, what);
+    return WindowPixel{static_cast<int>(x), static_cast<int>(y)};
+}
+
+void AddWindowOptions(CLI::App& app, WindowOptions& options) {
+    app.add_option_function<std::string>(
+           "--window",
+           [&options](const std::string& text) {
+               if (text == "layer") {
+                   options.kind = WindowKind::Layer;
+               } else if (text == "comp") {
+                   options.kind = WindowKind::Comp;
+               } else {
+                   throw CLI::ValidationError("--window", "expected layer or comp, got \"" + text + "\"");
+               }
+           },
+           "window the controls are shown in: layer or comp (default layer)")
+        ->option_text("layer|comp");
+    app.add_option_function<std::string>(
+           "--zoom",
+           [&options](const std::string& text) {
+               double zoom = 0.0;
+               if (!ParseNumber(text, zoom) || !IsWindowZoom(zoom)) {
+                   throw CLI::ValidationError("--zoom",
+                                              "expected a number from 1/64 to 64, got \"" + text + "\"");
+               }
+               options.zoom = zoom;
+           },
+           "window zoom factor, 1/64 to 64 (default 1)")
+        ->option_text("Z");
+    app.add_option_function<std::string>(
+           "--offset",
+           [&options](const std::string& text) {
+               RefuseAsParseError([&] {
+                   ParseNumberPair(text, "--offset", options.offsetX, options.offsetY);
+                   RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
+                   RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
+               });
+           },
+           "window pixels the picture is scrolled by (default 0,0)")
+        ->option_text("X,Y");
+    app.add_option_function<std::string>(
+           "--layer-pos",
+           [&options](const std::string& text) {
+               RefuseAsParseError([&] {
+                   ParseNumberPair(text, "--layer-pos", options.layerPosX, options.layerPosY);
+                   RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
+                   RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
+               });
+           },
+           "composition position of the layer's top-left corner (default 0,0)")
+        ->option_text("X,Y");
+}
+
+}   // namespace corvelle

@@ -1,0 +1,37 @@
+// What an Effect holds; the library's own front-end helpers and tests reach the host through it.
+#pragma once
+
+#include "controls/DragSession.h"
+#include "controls/EventWindow.h"
+#include "core/FaultPlan.h"
+#include "core/Host.h"
+#include "core/ModuleLibrary.h"
+
+#include <corvelle/corvelle.h>
+
+#include <memory>
+#include <string>
+
+namespace corvelle {
+
+struct Effect::Impl {
+    Impl(std::shared_ptr<ModuleLibrary> module, const HostSettings& settings);
+
+    /// Loads the module at `path` (empty: the default), makes a host with `settings` and
+    /// `faults`, and runs Global and Parameters setup. Throws HostError.
+    static std::unique_ptr<Impl> Create(const std::string& path, const HostSettings& settings,
+                                        const FaultPlan& faults = {});
+
+    std::shared_ptr<ModuleLibrary> module;   // outlives the host, whose entry point lives in it
+    corvelle::Host host;
+    WindowOptions window;
+    std::unique_ptr<EventWindow> eventWindow;   // made on first use, remade when the window changes
+    std::unique_ptr<DragSession> drag;
+    nlohmann::ordered_json beforeDrag;
+
+    EventWindow& Window();
+    /// Throws HostError (Module, with the module's code and message) unless `err` is 0.
+    void Check(PF_Err err, const std::string& what) const;
+};
+
+}   // namespace corvelle

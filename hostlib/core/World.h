@@ -1,0 +1,65 @@
+// Pixel memory the host owns and lends to the module as a PF_EffectWorld.
+#pragma once
+
+#include "host/AE_Effect.h"
+
+#include <corvelle/corvelle.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace corvelle {
+
+/// The four native layouts: the compositor's ARGB 8 and 16 bit, the editor's BGRA 8 bit and float.
+using PixelLayout = PixelFormat;
+
+class World {
+public:
+    /// Rows are `width * BytesPerPixel + padBytes` apart; the padding is filled with 0xCD so a
+    /// stride fault shows. extent_hint covers the whole world; Argb16 sets PF_WorldFlag_DEEP.
+    World(PixelLayout layout, A_long width, A_long height, A_long padBytes = 0);
+    /// Lends the caller's pixels (not copied, not freed): rows `rowBytes` apart, at least
+    /// width × BytesPerPixel. Copies of a borrowed world own a copy of its pixels.
+    static World Borrow(PixelLayout layout, A_long width, A_long height, std::size_t rowBytes, void* data);
+    World(const World& other);
+    World& operator=(const World& other);
+    // A moved vector keeps its buffer, so the lent pointer stays right.
+    World(World&&) noexcept = default;
+    World& operator=(World&&) noexcept = default;
+
+    PixelLayout Layout() const { return m_layout; }
+    A_long Width() const { return m_def.width; }
+    A_long Height() const { return m_def.height; }
+    std::size_t RowBytes() const { return static_cast<std::size_t>(m_def.rowbytes); }
+
+    PF_EffectWorld* Def() { return &m_def; }
+    const PF_EffectWorld* Def() const { return &m_def; }
+
+    uint8_t* Row(A_long y) { return Base() + static_cast<std::size_t>(y) * RowBytes(); }
+    const uint8_t* Row(A_long y) const { return Base() + static_cast<std::size_t>(y) * RowBytes(); }
+    /// The first byte of pixel (x, y).
+    uint8_t* PixelAt(A_long x, A_long y) {
+        return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout);
+    }
+    const uint8_t* PixelAt(A_long x, A_long y) const {
+        return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout);
+    }
+
+    /// True when every pixel byte (padding excluded) equals the other world's.
+    bool SamePixels(const World& other) const;
+    /// True when every padding byte still holds the fill pattern.
+    bool PaddingIntact() const;
+
+private:
+    void Rebind();
+    uint8_t* Base() const { return static_cast<uint8_t*>(static_cast<void*>(m_def.data)); }
+
+    PixelLayout m_layout;
+    A_long m_padBytes;
+    std::vector<uint8_t> m_bytes;
+    void* m_borrowed = nullptr;
+    PF_EffectWorld m_def{};
+};
+
+}   // namespace corvelle

@@ -1,0 +1,259 @@
+// Corvelle's host library: load the effect module, set its parameters, render buffers, and draw
+// and drive its on-screen controls, as a production host of the compositor's plug-in interface does.
+//
+// Threads: one Effect is used by one thread at a time; several Effects may render at once, each on
+// its own thread. The module file is loaded once per process and shared by every Effect.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#if defined(CORVELLE_STATIC_DEFINE)
+#define CORVELLE_API
+#else
+#define CORVELLE_API __attribute__((visibility("default")))
+#endif
+
+typedef struct _cairo cairo_t;
+
+namespace corvelle {
+
+/// What kind of failure an Error reports, for callers that react differently to each.
+enum class ErrorKind {
+    Load,          // the module file could not be loaded or has no entry point
+    Module,        // the module returned an error code (ModuleCode(), with its message if it gave one)
+    BadValue,      // a value the caller passed is malformed, unknown or outside its range
+    OutOfMemory,   // memory for a picture or buffer could not be had
+    IO,            // a file or stream could not be read or written
+    Host,          // the host found the module misbehaving (unbalanced suites, a broken contract)
+};
+
+/// Every failure of the library; what() reads "what failed: why".
+class CORVELLE_API Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message, ErrorKind kind = ErrorKind::Host, int moduleCode = 0);
+    ErrorKind Kind() const { return m_kind; }
+    /// The module's error code when Kind() is Module, else 0.
+    int ModuleCode() const { return m_moduleCode; }
+
+private:
+    ErrorKind m_kind;
+    int m_moduleCode;
+};
+
+/// Which host the library acts as: the compositor (ARGB 8/16-bit) or the editor (BGRA 8-bit/float).
+enum class HostKind { Compositor, Editor };
+
+/// The four pixel layouts: the compositor's ARGB 8 and 16 bit (0..32768), the editor's BGRA 8 bit and float.
+enum class PixelFormat { Argb8, Argb16, Bgra8, BgraFloat };
+
+/// Bytes of one pixel in `format`.
+constexpr std::size_t BytesPerPixel(PixelFormat format) {
+    return format == PixelFormat::Argb16 ? 8 : format == PixelFormat::BgraFloat ? 16 : 4;
+}
+
+/// A ratio num/den, den > 0.
+struct Rational {
+    int32_t num = 1;
+    uint32_t den = 1;
+};
+
+/// The module's version word decoded.
+struct ModuleVersion {
+    uint32_t word = 0;
+    int major = 0, minor = 0, fix = 0, stage = 0, build = 0;
+    std::string text;   // "version 1.3.0 develop build 1 (0x98001)"
+};
+
+enum class ParamType { Layer, FloatSlider, FixedSlider, Angle, Checkbox, Color, Point, Popup };
+
+struct Color8 {
+    uint8_t red = 0, green = 0, blue = 0, alpha = 255;
+};
+
+/// A parameter value; the field used depends on the parameter's type.
+struct ParamValue {
+    double number =
+        0.0;          // FloatSlider; FixedSlider (percent for opacity) and Angle (degrees) as 16.16 / 65536
+    double x = 0.0;   // Point, layer pixels
+    double y = 0.0;
+    Color8 color;           // Color
+    int choice = 0;         // Popup, 1-based
+    bool checked = false;   // Checkbox
+};
+
+struct ParamInfo {
+    int index = 0;      // position in the module's parameter list (0 is the input layer)
+    int id = 0;         // persistent id, as saved projects know it
+    std::string key;    // the host's short name: shape, origin, width, ..., mask_only, falloff
+    std::string name;   // the name the control shows now, after the module's UI updates
+    ParamType type = ParamType::Layer;
+    bool enabled = true;       // false while the module greys the control out
+    bool animatable = false;   // whether the value may change from frame to frame
+    ParamValue defaultValue;
+    double validMin = 0.0, validMax = 0.0;     // sliders and angles: what the control accepts
+    double sliderMin = 0.0, sliderMax = 0.0;   // sliders: the range the slider shows
+    std::vector<std::string> choices;          // popups, in value order (value 1 first)
+};
+
+/// What a setter does with a number outside the parameter's valid range.
+enum class OutOfRange { Refuse, Clamp };
+
+/// The time the next render or event happens at, as the host hands it to the module.
+struct TimeSpec {
+    int32_t currentTime = 0;
+    int32_t timeStep = 1;
+    uint32_t timeScale = 30;
+};
+
+/// How the next render is done.
+struct RenderSettings {
+    Rational downsampleX, downsampleY;   // render at num/den of the layer's resolution (num <= den)
+    Rational pixelAspect;
+    bool highQuality = true;
+    unsigned threads = 0;   // 0: as many as the machine has cores
+};
+
+/// A caller-owned picture: rows `rowBytes` apart (padding allowed), top row first.
+struct ImageView {
+    void* data = nullptr;
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t rowBytes = 0;
+    PixelFormat format = PixelFormat::Argb8;
+};
+struct ConstImageView {
+    const void* data = nullptr;
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t rowBytes = 0;
+    PixelFormat format = PixelFormat::Argb8;
+};
+
+/// The window the controls are shown in: window = layer × zoom + offset (layer window), or
+/// window = (layer + layer position) × zoom + offset (composition window).
+struct WindowSpec {
+    enum class Kind { Layer, Composition } kind = Kind::Layer;
+    double zoom = 1.0;   // 1/64 .. 64
+    double offsetX = 0.0, offsetY = 0.0;
+    double layerPosX = 0.0, layerPosY = 0.0;
+};
+
+/// Where the module's handles are, as its hit test names them (0 is none).
+enum class Handle {
+    None = 0,
+    TopLeft,
+    TopRight,
+    BottomLeft,
+    BottomRight,
+    Rotation,
+    FeatherLeft,
+    FeatherRight,
+    FeatherTop,
+    FeatherBottom,
+    Opacity
+};
+
+struct LoadOptions {
+    std::string modulePath;   // empty: DefaultModulePath()
+    HostKind host = HostKind::Compositor;
+    int layerWidth = 1920;
+    int layerHeight = 1080;
+};
+
+class CORVELLE_API Effect {
+public:
+    /// Loads the module (once per process), runs Global setup and Parameters setup for a layer of
+    /// the given size. Throws Error (Load, Module, Host).
+    explicit Effect(const LoadOptions& options = {});
+    ~Effect();
+    Effect(Effect&&) noexcept;
+    Effect& operator=(Effect&&) noexcept;
+
+    /// $CORVELLE_MODULE, else the module installed or built beside this library (or program).
+    static std::string DefaultModulePath();
+
+    HostKind ActingAs() const;
+    const std::string& ModulePath() const;
+    int LayerWidth() const;
+    int LayerHeight() const;
+    /// The About text the module gives.
+    std::string About();
+    ModuleVersion Version() const;
+
+    // ---- Parameters, found by key ("width"), by the name shown ("Width") or by persistent id.
+    std::vector<ParamInfo> Params() const;
+    ParamInfo Param(const std::string& keyOrName) const;
+    ParamInfo Param(int persistentId) const;
+    ParamValue Get(const std::string& keyOrName) const;
+    /// Sliders and angles: FixedSlider and Angle values are rounded to 16.16 (ties away from zero).
+    /// Each setter throws Error(BadValue) for a value of the wrong type, an unknown choice or a value
+    /// outside the valid range under OutOfRange::Refuse; setting the value a parameter already has
+    /// does nothing. A change to a supervised parameter ("Mask Only") runs the module's UI update.
+    void SetNumber(const std::string& keyOrName, double value, OutOfRange range = OutOfRange::Refuse);
+    /// The raw 16.16 value of a FixedSlider or Angle, for callers that round decimals themselves.
+    void SetFixed(const std::string& keyOrName, int32_t fixed, OutOfRange range = OutOfRange::Refuse);
+    /// Layer pixels, rounded to 16.16.
+    void SetPoint(const std::string& keyOrName, double x, double y);
+    void SetColor(const std::string& keyOrName, Color8 color);
+    void SetChoice(const std::string& keyOrName, int value);
+    /// Matched to the module's choice names ignoring case, with '-' or '_' standing for a space.
+    void SetChoice(const std::string& keyOrName, const std::string& choiceName);
+    void SetCheckbox(const std::string& keyOrName, bool checked);
+    /// Every parameter back to its default.
+    void ResetParams();
+
+    // ---- Time and render settings for the next render and event.
+    void SetTime(const TimeSpec& time);
+    TimeSpec Time() const;
+    void SetRenderSettings(const RenderSettings& settings);
+    RenderSettings GetRenderSettings() const;
+    /// The layer size the module is told about; points keep their pixel values.
+    void SetLayerSize(int width, int height);
+
+    /// The pixel formats this host renders: Argb8 and Argb16 (compositor), Bgra8 and BgraFloat (editor).
+    std::vector<PixelFormat> Formats() const;
+    /// Renders `input`, a layer-sized picture, into `output`, whose size is the layer's downsampled
+    /// by the render settings; both in one of Formats(). Throws Error (BadValue for sizes and
+    /// formats, Module when the module fails).
+    void Render(const ConstImageView& input, const ImageView& output);
+
+    // ---- On-screen controls in a window.
+    void SetWindow(const WindowSpec& window);
+    WindowSpec Window() const;
+    /// The window's size in pixels: just large enough to show the layer or the composition.
+    int WindowWidth() const;
+    int WindowHeight() const;
+    /// The window position of layer pixel (0, 0); the layer appears there scaled by the zoom.
+    double LayerLeft() const;
+    double LayerTop() const;
+    /// Draws the controls into `cr`, whose user space is window pixels. Throws Error on failure.
+    void DrawControls(cairo_t* cr);
+    /// Draws `rendered` (the output of Render, or null for none) where the window shows the layer,
+    /// over the window's grey, and the controls over it, into a straight RGBA 8-bit window picture.
+    void DrawWindow(const ConstImageView* rendered, const ImageView& rgbaWindow);
+    /// The handle a press at window pixel (x, y) would grab; changes nothing.
+    Handle HitTest(int x, int y);
+    /// A mouse press, move and release in window pixels, as the host sends them to the module.
+    /// Release returns the keys of the parameters the drag changed, in parameter order.
+    Handle Press(int x, int y);
+    void Move(int x, int y);
+    std::vector<std::string> Release(int x, int y);
+    /// Whether a press grabbed a handle and the module is following the mouse.
+    bool Dragging() const;
+
+    struct Impl;
+    /// For the library's own tools and tests, which make an Impl themselves.
+    explicit Effect(std::unique_ptr<Impl> impl);
+    Impl& Internals() { return *m_impl; }
+    const Impl& Internals() const { return *m_impl; }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+}   // namespace corvelle

@@ -13,7 +13,8 @@
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kRadiansToDegrees = -0.017453292519943295;   // divisor: clockwise from up
+// Radians divided by this are degrees counted the other way round, clockwise on screen.
+constexpr double kNegativeRadiansPerDegree = -0.017453292519943295;
 constexpr int kEllipseVertices = 64;
 constexpr A_long kCornerHalf = 3;
 constexpr float kFeatherRadius = 4.0f;
@@ -21,8 +22,11 @@ constexpr float kKnobRadius = 6.0f;
 constexpr float kArcStart = 0.0f;
 constexpr float kArcSweep = 360.0f;
 constexpr int64_t kHandleReach = 15;
-constexpr PF_Fixed kOpacityTrackLeft = 40 << 16;
-constexpr PF_Fixed kOpacityHalfTrack = 50 << 16;
+// The opacity track: a vertical line this far left of the origin, one window pixel a percent.
+constexpr int kOpacityTrackLeftPixels = 40;
+constexpr int kOpacityHalfTrackPixels = 50;
+constexpr PF_Fixed kOpacityTrackLeft = kOpacityTrackLeftPixels << 16;
+constexpr PF_Fixed kOpacityHalfTrack = kOpacityHalfTrackPixels << 16;
 constexpr PF_Boolean kDrawShadow = 1;
 constexpr float kPenWidth = 1.0f;
 constexpr A_long kShapeEllipse = 1;
@@ -112,6 +116,25 @@ DRAWBOT_PointF32 FixedToWindowPoint(PF_FixedPoint point) {
     return DRAWBOT_PointF32{static_cast<float>(unfix(point.x)), static_cast<float>(unfix(point.y))};
 }
 
+// Strokes a figure in the host's look: the theme's stroke with its shadow in the compositor, a
+// pen of `colour` in the editor. The editor's stroke result is not part of the status: a
+// failure there must not stop the later figures.
+PF_Err StrokeFigure(PF_InData* in_data, AEGP_SuiteHandler& cache, DRAWBOT_DrawRef drawing_ref,
+                    DRAWBOT_Suites* drawbot, DRAWBOT_SupplierRef supplier, DRAWBOT_PathRef path,
+                    const DRAWBOT_ColorRGBA& colour) {
+    if (!IsPremiere(in_data)) {
+        return cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path, kDrawShadow);
+    }
+    DRAWBOT_SurfaceRef surface = nullptr;
+    const PF_Err err = cache.DrawbotSuite1()->GetSurface(drawing_ref, &surface);
+    if (!err) {
+        DRAWBOT_PenP pen(drawbot->supplier_suiteP, supplier, &colour, kPenWidth);
+        (void)drawbot->surface_suiteP->StrokePath(surface, pen.Get(), path);
+        pen.ReleaseObject();
+    }
+    return err;
+}
+
 // Strokes the closed quadrilateral through the four corners.
 PF_Err DrawRectangle(PF_InData* in_data, const PF_RectPoints* corners, DRAWBOT_DrawRef drawing_ref,
                      DRAWBOT_Suites* suites) {
@@ -141,21 +164,8 @@ PF_Err DrawRectangle(PF_InData* in_data, const PF_RectPoints* corners, DRAWBOT_D
         err = paths->Close(path.Get());
     }
 
-    if (!IsPremiere(in_data)) {
-        if (!err) {
-            err =
-                cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path.Get(), kDrawShadow);
-        }
-    } else if (!err) {
-        DRAWBOT_SurfaceRef surface = nullptr;
-        err = cache.DrawbotSuite1()->GetSurface(drawing_ref, &surface);
-        if (!err) {
-            DRAWBOT_PenP pen(suites->supplier_suiteP, supplier, &kFigureColour, kPenWidth);
-            // The editor's stroke result is not part of the status: a failure here
-            // must not stop the later figures.
-            (void)suites->surface_suiteP->StrokePath(surface, pen.Get(), path.Get());
-            pen.ReleaseObject();
-        }
+    if (!err) {
+        err = StrokeFigure(in_data, cache, drawing_ref, suites, supplier, path.Get(), kFigureColour);
     }
     path.ReleaseObject();
     return err;
@@ -214,19 +224,8 @@ PF_Err DrawEllipse(PF_InData* in_data, PF_ParamDef* params[], PF_EventExtra* eve
         err = paths->LineTo(path.Get(), vertices[0].x, vertices[0].y);
     }
 
-    if (!IsPremiere(in_data)) {
-        if (!err) {
-            err = suites.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path.Get(),
-                                                                           kDrawShadow);
-        }
-    } else if (!err) {
-        DRAWBOT_SurfaceRef surface = nullptr;
-        err = suites.DrawbotSuite1()->GetSurface(drawing_ref, &surface);
-        if (!err) {
-            DRAWBOT_PenP pen(drawbot->supplier_suiteP, supplier, &kOutlineColour, kPenWidth);
-            (void)drawbot->surface_suiteP->StrokePath(surface, pen.Get(), path.Get());
-            pen.ReleaseObject();
-        }
+    if (!err) {
+        err = StrokeFigure(in_data, suites, drawing_ref, drawbot, supplier, path.Get(), kOutlineColour);
     }
     path.ReleaseObject();
     return err;
@@ -259,7 +258,7 @@ float KnobAngle(int64_t dx, int64_t dy) {
         return (dy > 0) ? 180.0f : 0.0f;
     }
     const float quotient = static_cast<float>(dx) / static_cast<float>(dy);
-    float angle = static_cast<float>(std::atan(static_cast<double>(quotient)) / kRadiansToDegrees);
+    float angle = static_cast<float>(std::atan(static_cast<double>(quotient)) / kNegativeRadiansPerDegree);
     if (dy > 0) {
         angle = angle + 180.0f;
     } else if (angle < 0.0f) {
@@ -489,9 +488,9 @@ void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]
     }
     stroke();
 
-    const float track_x = c.x - 40.0f;
-    const float track_top = c.y - 50.0f;
-    const float track_bottom = track_top + 100.0f;
+    const float track_x = c.x - static_cast<float>(kOpacityTrackLeftPixels);
+    const float track_top = c.y - static_cast<float>(kOpacityHalfTrackPixels);
+    const float track_bottom = track_top + static_cast<float>(2 * kOpacityHalfTrackPixels);
     renew();
     if (!err) {
         err = paths->MoveTo(path.Get(), track_x, track_top);

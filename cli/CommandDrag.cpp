@@ -6,7 +6,7 @@
 #include "controls/EventWindow.h"
 #include "core/HostError.h"
 #include "controls/OverlayDrawing.h"
-#include "core/ParamSnapshot.h"
+#include "params/ParamSnapshot.h"
 #include "cli/WindowOptions.h"
 
 #include <iostream>

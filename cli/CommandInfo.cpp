@@ -2,7 +2,7 @@
 #include "cli/Commands.h"
 
 #include "core/Host.h"
-#include "core/ModuleDescription.h"
+#include "params/ModuleDescription.h"
 #include "core/ModuleLibrary.h"
 
 #include <algorithm>

@@ -363,10 +363,6 @@ HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_l
     return settings;
 }
 
-std::string ModulePath(const HostOptions& options, const std::string& argv0) {
-    return options.modulePath.empty() ? ModuleLibrary::DefaultPath() : options.modulePath;
-}
-
 void ApplyEffectOptions(const EffectOptions& options, Effect& effect) {
     constexpr double kFixedOne = 65536.0;
     ApplyPopup(effect, "shape", "--shape", options.shape);

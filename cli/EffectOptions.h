@@ -53,8 +53,6 @@ void AddHostOptions(CLI::App* app, HostOptions& options);
 HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight);
 /// The world layout the chosen host renders at the chosen depth; throws HostError as above.
 PixelLayout WorldLayout(const HostOptions& options);
-/// The module to load: --module, or the one built beside the command `argv0`.
-std::string ModulePath(const HostOptions& options, const std::string& argv0);
 
 /// Sets every given option on a host after ParamsSetup, finding each parameter by its
 /// key through the public setters. Throws HostError for a popup name

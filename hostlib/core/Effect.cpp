@@ -3,9 +3,9 @@
 
 #include "controls/OverlayCanvas.h"
 #include "controls/OverlayDrawing.h"
-#include "core/ModuleDescription.h"
-#include "core/ParamKeys.h"
-#include "core/ParamSnapshot.h"
+#include "params/ModuleDescription.h"
+#include "params/ParamKeys.h"
+#include "params/ParamSnapshot.h"
 #include "core/PointSample.h"
 #include "core/World.h"
 

@@ -84,7 +84,7 @@ std::string ModuleLibrary::DefaultPath() {
     const std::string candidates[] = {
         folder + "/corvelle/" CORVELLE_MODULE_FILE_NAME,
         folder + "/" CORVELLE_MODULE_FILE_NAME,
-        folder + "/../lib/corvelle/" CORVELLE_MODULE_FILE_NAME,
+        folder + "/" CORVELLE_BIN_TO_MODULE "/" CORVELLE_MODULE_FILE_NAME,
     };
     for (const std::string& candidate : candidates) {
         if (IsFile(candidate)) {

@@ -26,7 +26,7 @@ public:
 
     /// $CORVELLE_MODULE when set; otherwise the module where an install or the build puts it,
     /// looked for beside the file this library was linked into (a shared library or a program):
-    /// corvelle/ there, the folder itself, then ../lib/corvelle/.
+    /// corvelle/ there, the folder itself, then the installed module seen from the installed program.
     static std::string DefaultPath();
 
 private:

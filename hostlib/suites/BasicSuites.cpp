@@ -108,20 +108,11 @@ double AnsiFabs(double x) {
 
 PF_Err UtilCopy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                 PF_Rect* dst_r) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err =
-            effect_ref == host->EffectRef() ? host->InjectedFault("copy") : PF_Err_BAD_CALLBACK_PARAM;
-        if (!err) {
-            err = CopyWorld(host, src, dst, src_r, dst_r);
-        }
-        host->RecordCall(kNoSuite, 0, "copy", {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}},
-                         err);
-        return err;
-    });
+    return ServeHostCall(kNoSuite, 0, "copy", {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}},
+                         [&](Host& host, nlohmann::json&) {
+                             return effect_ref == host.EffectRef() ? CopyWorld(&host, src, dst, src_r, dst_r)
+                                                                   : PF_Err_BAD_CALLBACK_PARAM;
+                         });
 }
 
 /// The fields a reader of the trace looks for; the id only where it is one (at registration).
@@ -142,50 +133,20 @@ nlohmann::json DescribeParam(PF_ParamIndex index, const PF_ParamDef* def, bool w
 }
 
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err = host->InjectedFault("add_param");
-        if (!err) {
-            err = host->AddParam(effect_ref, index, def);
-        }
-        host->RecordCall(kNoSuite, 0, "add_param", DescribeParam(index, def, true), err);
-        return err;
-    });
+    return ServeHostCall(kNoSuite, 0, "add_param", DescribeParam(index, def, true),
+                         [&](Host& host, nlohmann::json&) { return host.AddParam(effect_ref, index, def); });
 }
 
 PF_Err RegisterUI(PF_ProgPtr effect_ref, PF_CustomUIInfo* info) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err = host->InjectedFault("register_ui");
-        if (!err) {
-            err = host->RegisterUI(effect_ref, info);
-        }
-        host->RecordCall(kNoSuite, 0, "register_ui",
-                         info ? nlohmann::json{{"events", info->events}} : nlohmann::json::object(), err);
-        return err;
-    });
+    return ServeHostCall(kNoSuite, 0, "register_ui",
+                         info ? nlohmann::json{{"events", info->events}} : nlohmann::json::object(),
+                         [&](Host& host, nlohmann::json&) { return host.RegisterUI(effect_ref, info); });
 }
 
 PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err = host->InjectedFault("PF_UpdateParamUI");
-        if (!err) {
-            err = host->UpdateParamUI(effect_ref, index, def);
-        }
-        host->RecordCall(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI",
-                         DescribeParam(index, def, false), err);
-        return err;
-    });
+    return ServeHostCall(
+        kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI", DescribeParam(index, def, false),
+        [&](Host& host, nlohmann::json&) { return host.UpdateParamUI(effect_ref, index, def); });
 }
 
 constexpr PF_ANSICallbacksSuite1 kAnsiSuite{AnsiCos, AnsiSin, AnsiFabs, AnsiSuiteSprintf, AnsiSuiteStrcpy};

@@ -119,19 +119,21 @@ struct RenderSettings {
 };
 
 /// A caller-owned picture: rows `rowBytes` apart (padding allowed), top row first.
-struct ImageView {
-    void* data = nullptr;
-    int width = 0;
-    int height = 0;
-    std::ptrdiff_t rowBytes = 0;
-    PixelFormat format = PixelFormat::Argb8;
-};
 struct ConstImageView {
     const void* data = nullptr;
     int width = 0;
     int height = 0;
     std::ptrdiff_t rowBytes = 0;
     PixelFormat format = PixelFormat::Argb8;
+};
+struct ImageView {
+    void* data = nullptr;
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t rowBytes = 0;
+    PixelFormat format = PixelFormat::Argb8;
+
+    operator ConstImageView() const { return ConstImageView{data, width, height, rowBytes, format}; }
 };
 
 /// The window the controls are shown in: window = layer × zoom + offset (layer window), or

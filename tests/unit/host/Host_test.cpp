@@ -1,7 +1,7 @@
 // The headless host on its own: suite lookup, balance checks, iteration, copies, parameter
 // storage and the command records, driven by a stand-in entry point the test controls.
 #include "core/Host.h"
-#include "core/ModuleDescription.h"
+#include "params/ModuleDescription.h"
 #include "core/ModuleLibrary.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // What a host shows of a loaded module: its version word, flags and parameter table, as JSON.
-#include "core/ModuleDescription.h"
+#include "params/ModuleDescription.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,7 +1,8 @@
 // Reads the parameters by persistent id, so the host needs none of the module's headers.
-#include "core/ParamSnapshot.h"
+#include "params/ParamSnapshot.h"
 
 #include "core/Host.h"
+#include "params/ParamKeys.h"
 #include "core/HostError.h"
 
 #include <cstdio>
@@ -40,21 +41,21 @@ std::string Hex(const PF_Pixel& c) {
 }   // namespace
 
 nlohmann::ordered_json ParamSnapshot(Host& host) {
-    const PF_PointDef& origin = ById(host, 1, PF_Param_POINT, "origin").u.td;
     nlohmann::ordered_json values;
-    values["shape"] = ById(host, 14, PF_Param_POPUP, "shape").u.pd.value;
-    values["origin"] = {FromFixed(origin.x_value), FromFixed(origin.y_value)};
-    values["width"] = ById(host, 2, PF_Param_FLOAT_SLIDER, "width").u.fs_d.value;
-    values["height"] = ById(host, 3, PF_Param_FLOAT_SLIDER, "height").u.fs_d.value;
-    values["angle"] = FromFixed(ById(host, 13, PF_Param_ANGLE, "angle").u.ad.value);
-    values["feather"] = ById(host, 4, PF_Param_FLOAT_SLIDER, "feather").u.fs_d.value;
-    values["fill"] = ById(host, 15, PF_Param_POPUP, "fill").u.pd.value;
-    values["color"] = Hex(ById(host, 12, PF_Param_COLOR, "color").u.cd.value);
-    values["opacity"] = FromFixed(ById(host, 5, PF_Param_FIX_SLIDER, "opacity").u.fd.value);
-    values["blend"] = ById(host, 7, PF_Param_POPUP, "blend").u.pd.value;
-    values["invert"] = ById(host, 8, PF_Param_CHECKBOX, "invert").u.bd.value != 0;
-    values["mask_only"] = ById(host, 9, PF_Param_CHECKBOX, "mask_only").u.bd.value != 0;
-    values["falloff"] = ById(host, 16, PF_Param_POPUP, "falloff").u.pd.value;
+    for (const ParamKey& entry : kParamKeys) {
+        const PF_ParamDef* def = &ById(host, entry.id, entry.type, entry.key);
+        switch (def->param_type) {
+        case PF_Param_POINT:
+            values[entry.key] = {FromFixed(def->u.td.x_value), FromFixed(def->u.td.y_value)};
+            break;
+        case PF_Param_FLOAT_SLIDER: values[entry.key] = def->u.fs_d.value; break;
+        case PF_Param_FIX_SLIDER: values[entry.key] = FromFixed(def->u.fd.value); break;
+        case PF_Param_ANGLE: values[entry.key] = FromFixed(def->u.ad.value); break;
+        case PF_Param_CHECKBOX: values[entry.key] = def->u.bd.value != 0; break;
+        case PF_Param_COLOR: values[entry.key] = Hex(def->u.cd.value); break;
+        default: values[entry.key] = def->u.pd.value; break;
+        }
+    }
     return values;
 }
 

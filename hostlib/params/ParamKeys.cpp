@@ -1,4 +1,4 @@
-#include "core/ParamKeys.h"
+#include "params/ParamKeys.h"
 
 namespace corvelle {
 

@@ -2,7 +2,8 @@
 #include "KT_Corvelle.h"
 
 #include "BlendingModes.h"
-#include "KT_Corvelle_Falloff.h"
+#include "KT_Corvelle_Mask.h"
+#include "KT_Corvelle_MaskPlane.h"
 #include "KT_Corvelle_Strings.h"
 #include "KT_Corvelle_UI.h"
 #include "Util/AEFX_SuiteHelper.h"
@@ -15,13 +16,11 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 static_assert(FLT_EVAL_METHOD == 0, "float steps must round to float, not wider");
 
 namespace {
+
+using corvelle_mask::MaskAt;
 
 constexpr int MAJOR_VERSION = 1;
 constexpr int MINOR_VERSION = 3;
@@ -340,13 +339,6 @@ PF_Err UpdateParameterUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* 
 constexpr A_long SHAPE_RECTANGLE = 2;
 constexpr A_long FILL_TRANSPARENT = 2;
 
-constexpr A_long FALLOFF_LINEAR = 1;
-constexpr A_long FALLOFF_QUADRATIC = 2;
-constexpr A_long FALLOFF_CUBIC = 3;
-constexpr A_long FALLOFF_GAMMA = 4;
-constexpr A_long FALLOFF_GAUSSIAN = 5;
-constexpr A_long FALLOFF_EXPONENTIAL = 6;
-
 // Popup value (1-based, index 0 unused) to internal operation; 24 and 25 are not offered
 // by the popup but saved projects may still carry them.
 constexpr A_long BLEND_OP_FOR_POPUP[] = {
@@ -477,6 +469,8 @@ struct RenderContext {
     // (the HSB modes excepted): those results are worked out once for every byte value.
     bool bytesSettled;
     SettledChannels settled[2];   // for the masks 0 and 1
+    // The whole frame's masks when the render could work them out beforehand, else null.
+    const corvelle_mask::MaskPlane* plane;
 };
 
 // Byte to float divides by 255 in float, so every byte survives the round trip back.
@@ -490,111 +484,12 @@ void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderC
     for (int b = 0; b < 256; ++b) {
         context->byteToFloat[b] = Float8((A_u_char)b);
     }
+    context->plane = nullptr;
 }
 
 // ---- Pixel functions ----------------------------------------------------------------
 
-#define CORVELLE_INLINE inline __attribute__((always_inline))
 #define CORVELLE_INLINE_LAMBDA __attribute__((always_inline))
-
-CORVELLE_INLINE double alphaFunct(const CorvelleInfo* info, double t) {
-    switch (info->falloff) {
-    case FALLOFF_QUADRATIC: return t * t;
-    case FALLOFF_CUBIC: return t * (t * t);
-    case FALLOFF_GAMMA: return corvelle_falloff::GammaCurve(t);
-    case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurve(t);
-    case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurve(t);
-    case FALLOFF_LINEAR:
-    default: return t;
-    }
-}
-
-// The curve where only its float is needed: the same float, at a fraction of the cost.
-CORVELLE_INLINE float alphaFunctFloat(const CorvelleInfo* info, float t) {
-    switch (info->falloff) {
-    case FALLOFF_GAMMA: return corvelle_falloff::GammaCurveFloat(t);
-    case FALLOFF_GAUSSIAN: return corvelle_falloff::GaussianCurveFloat(t);
-    case FALLOFF_EXPONENTIAL: return corvelle_falloff::ExponentialCurveFloat(t);
-    default: return (float)alphaFunct(info, (double)t);
-    }
-}
-
-// Each radius is the double quotient of the record's product of half axes by the root of
-// its sum, rounded to float. Roots and quotients are correctly rounded in packed form too,
-// so the two radii share one root and one division instruction.
-CORVELLE_INLINE void BandRadii(const CorvelleInfo* info, float inner_sum, float outer_sum, float* Ri,
-                               float* Ro) {
-#if defined(__SSE2__)
-    const __m128d sums = _mm_cvtps_pd(_mm_set_ps(0.0f, 0.0f, outer_sum, inner_sum));
-    const __m128d products = _mm_cvtps_pd(_mm_set_ps(0.0f, 0.0f, info->outerAB, info->innerAB));
-    const __m128 radii = _mm_cvtpd_ps(_mm_div_pd(products, _mm_sqrt_pd(sums)));
-    *Ri = _mm_cvtss_f32(radii);
-    *Ro = _mm_cvtss_f32(_mm_shuffle_ps(radii, radii, 1));
-#else
-    *Ri = (float)((double)info->innerAB / std::sqrt((double)inner_sum));
-    *Ro = (float)((double)info->outerAB / std::sqrt((double)outer_sum));
-#endif
-}
-
-// 0 inside the inner ellipse, 1 on and outside the outer one, the falloff curve of the
-// radial position between them. The two tests use the record's reciprocals, so only
-// band pixels pay for roots and divisions.
-CORVELLE_INLINE float EllipseMask(const CorvelleInfo* info, float u, float v) {
-    const float U2 = u * u;
-    const float V2 = v * v;
-    if (((info->scaleU * U2) + (info->scaleV * V2)) >= 1.0f) {
-        return 1.0f;
-    }
-    if (info->feather == 0.0f) {
-        return 0.0f;
-    }
-    if (((info->invInnerHalfWidthSq * U2) + (info->invInnerHalfHeightSq * V2)) <= 1.0f) {
-        return 0.0f;
-    }
-    const float r = std::sqrt(V2 + U2);
-    const float cu = u / r;
-    const float sv = v / r;
-    const float inner_sum = ((info->innerHalfWidthSq * sv) * sv) + ((info->innerHalfHeightSq * cu) * cu);
-    const float outer_sum = ((info->halfWidthSq * sv) * sv) + ((info->halfHeightSq * cu) * cu);
-    float Ri;
-    float Ro;
-    BandRadii(info, inner_sum, outer_sum, &Ri, &Ro);
-    const float t = (r - Ri) / (Ro - Ri);
-    return alphaFunctFloat(info, t);
-}
-
-// Whole shape units: |u| and |v| are truncated before any test, and v is mapped only once
-// u is known to be inside. Corners of the band combine both edge falloffs as a length.
-CORVELLE_INLINE float RectangleMask(const CorvelleInfo* info, float x, float y) {
-    const float u = ((info->matrix[0][0] * x) + (info->matrix[0][1] * y)) + info->matrix[0][2];
-    const float au = (float)TruncateToInt32(std::fabs(u));
-    if (au >= info->halfWidth) {
-        return 1.0f;
-    }
-    const float v = ((info->matrix[1][0] * x) + (info->matrix[1][1] * y)) + info->matrix[1][2];
-    const float av = (float)TruncateToInt32(std::fabs(v));
-    if (av >= info->halfHeight) {
-        return 1.0f;
-    }
-    if (info->feather == 0.0f) {
-        return 0.0f;
-    }
-    if (au >= info->innerHalfWidth) {
-        const float t1 = info->scaleU * (au - info->innerHalfWidth);
-        if (av >= info->innerHalfHeight) {
-            // The corner needs both curves in full double precision.
-            const double a1 = alphaFunct(info, (double)t1);
-            const double a2 = alphaFunct(info, (double)(info->scaleV * (av - info->innerHalfHeight)));
-            const double d = std::sqrt((a1 * a1) + (a2 * a2));
-            return (d > 1.0) ? 1.0f : (float)d;
-        }
-        return alphaFunctFloat(info, t1);
-    }
-    if (av >= info->innerHalfHeight) {
-        return alphaFunctFloat(info, info->scaleV * (av - info->innerHalfHeight));
-    }
-    return 0.0f;
-}
 
 CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_PixelFloat* in,
                               PF_PixelFloat* out) {
@@ -618,16 +513,13 @@ CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_Pi
     out->alpha = in->alpha;
 }
 
-// The shape's mask at a pixel: 0 inside the inner shape, 1 outside the outer one.
-CORVELLE_INLINE float MaskAt(const CorvelleInfo* info, A_long x, A_long y) {
-    const float fx = (float)x;
-    const float fy = (float)y;
-    if (info->isEllipse) {
-        const float u = ((info->matrix[0][0] * fx) + (info->matrix[0][1] * fy)) + info->matrix[0][2];
-        const float v = ((info->matrix[1][0] * fx) + (info->matrix[1][1] * fy)) + info->matrix[1][2];
-        return EllipseMask(info, u, v);
+// The mask of pixel (x, y), from the frame's plane where there is one.
+CORVELLE_INLINE float PixelMask(const RenderContext* context, A_long x, A_long y) {
+    const corvelle_mask::MaskPlane* plane = context->plane;
+    if (plane && plane->Covers(x, y)) {
+        return plane->At(x, y);
     }
-    return RectangleMask(info, fx, fy);
+    return MaskAt(&context->info, x, y);
 }
 
 // Invert, fill and blend: everything after the shape.
@@ -677,7 +569,7 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
 
 CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y, const PF_PixelFloat* in,
                                  PF_PixelFloat* out) {
-    ApplyMask(context, MaskAt(&context->info, x, y), in, out);
+    ApplyMask(context, PixelMask(context, x, y), in, out);
 }
 
 // Truncate, don't round: a byte the kernel passes through must come back unchanged.
@@ -749,7 +641,7 @@ CORVELLE_INLINE const SettledChannels* SettledBytes(const RenderContext* context
 
 PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
-    const float m = MaskAt(&context->info, x, y);
+    const float m = PixelMask(context, x, y);
     if (const SettledChannels* settled = SettledBytes(context, m)) {
         out->alpha = settled->alpha[in->alpha];
         out->red = settled->red[in->red];
@@ -785,7 +677,7 @@ PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pix
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
     const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
     A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
-    const float m = MaskAt(&context->info, x, y);
+    const float m = PixelMask(context, x, y);
     if (const SettledChannels* settled = SettledBytes(context, m)) {
         dst_bytes[0] = settled->blue[src_bytes[0]];
         dst_bytes[1] = settled->green[src_bytes[1]];
@@ -882,6 +774,11 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
         return CopyInput(in_data, suites, input, output);
     }
     SettleMaskedBytes(&context);
+    // Worked out whole before the iteration and only read during it; it goes with this render.
+    corvelle_mask::MaskPlane plane;
+    if (plane.Build(context.info, output->width, output->height)) {
+        context.plane = &plane;
+    }
     const A_long rows = output->extent_hint.bottom - output->extent_hint.top;
     if (IsPremiere(in_data)) {
         return RenderPremiere(in_data, out_data, suites, &context, input, output, rows);

@@ -48,10 +48,18 @@ RawFrameReader::~RawFrameReader() {
 bool RawFrameReader::Next(World& world) {
     const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
     const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
-    m_buffer.resize(frameBytes);
+    // Rows without padding take the frame as it comes; padded ones go through a buffer.
+    const bool straight = world.RowBytes() == rowBytes;
+    uint8_t* target = nullptr;
+    if (straight) {
+        target = frameBytes > 0 ? world.Row(0) : nullptr;
+    } else {
+        m_buffer.resize(frameBytes);
+        target = m_buffer.data();
+    }
     std::size_t got = 0;
     while (got < frameBytes) {
-        const ssize_t n = read(m_fd, m_buffer.data() + got, frameBytes - got);
+        const ssize_t n = read(m_fd, target + got, frameBytes - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -68,8 +76,10 @@ bool RawFrameReader::Next(World& world) {
                         " is short: " + std::to_string(frameBytes - got) + " of its " +
                         std::to_string(frameBytes) + " bytes are missing");
     }
-    for (A_long y = 0; y < world.Height(); ++y) {
-        std::memcpy(world.Row(y), m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), rowBytes);
+    if (!straight) {
+        for (A_long y = 0; y < world.Height(); ++y) {
+            std::memcpy(world.Row(y), m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), rowBytes);
+        }
     }
     ++m_frames;
     return true;
@@ -82,16 +92,23 @@ RawFrameWriter::RawFrameWriter(const std::string& path) : m_name(DisplayName(pat
 
 void RawFrameWriter::Write(const World& world) {
     const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
-    m_buffer.resize(rowBytes * static_cast<std::size_t>(world.Height()));
-    for (A_long y = 0; y < world.Height(); ++y) {
-        std::memcpy(m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), world.Row(y), rowBytes);
+    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
+    if (frameBytes == 0)
+        return;
+    // Rows without padding go out as they lie; padded ones are packed into a buffer first.
+    const uint8_t* p = world.Row(0);
+    if (world.RowBytes() != rowBytes) {
+        m_buffer.resize(frameBytes);
+        for (A_long y = 0; y < world.Height(); ++y) {
+            std::memcpy(m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), world.Row(y), rowBytes);
+        }
+        p = m_buffer.data();
     }
     if (m_file) {
-        m_file->Write(m_buffer.data(), m_buffer.size());
+        m_file->Write(p, frameBytes);
         return;
     }
-    const uint8_t* p = m_buffer.data();
-    std::size_t left = m_buffer.size();
+    std::size_t left = frameBytes;
     while (left > 0) {
         const ssize_t n = write(STDOUT_FILENO, p, left);
         if (n < 0) {

@@ -3,11 +3,11 @@
 
 #include "core/Host.h"
 #include "core/HostCallback.h"
+#include "core/WorkerPool.h"
+#include "suites/PixelIteration.h"
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace corvelle {
@@ -35,41 +35,6 @@ bool Walkable(const PF_EffectWorld& world, std::size_t pixelSize) {
            static_cast<std::size_t>(world.rowbytes) >= static_cast<std::size_t>(world.width) * pixelSize;
 }
 
-template <class Pixel>
-Pixel* PixelAddress(const PF_EffectWorld& world, A_long x, A_long y) {
-    return reinterpret_cast<Pixel*>(reinterpret_cast<char*>(world.data) +
-                                    static_cast<std::ptrdiff_t>(y) * world.rowbytes) +
-           x;
-}
-
-/// Calls the pixel function for rows [y0, y1) of `area`; stops at the first error.
-template <class Pixel, class PixelFunc>
-PF_Err IterateBand(const PF_EffectWorld* src, const PF_LRect& area, A_long y0, A_long y1, void* refcon,
-                   PixelFunc pix_fn, const PF_EffectWorld& dst) {
-    for (A_long y = y0; y < y1; ++y) {
-        Pixel* out = PixelAddress<Pixel>(dst, area.left, y);
-        // Beyond the input the function sees transparent black, never memory past the input.
-        const bool rowInInput = src && y < src->height;
-        const A_long inputEnd = rowInInput ? std::clamp(src->width, area.left, area.right) : area.left;
-        A_long x = area.left;
-        if (x < inputEnd) {
-            Pixel* in = PixelAddress<Pixel>(*src, x, y);
-            for (; x < inputEnd; ++x, ++in, ++out) {
-                if (const PF_Err err = pix_fn(refcon, x, y, in, out)) {
-                    return err;
-                }
-            }
-        }
-        for (; x < area.right; ++x, ++out) {
-            Pixel blank{};
-            if (const PF_Err err = pix_fn(refcon, x, y, &blank, out)) {
-                return err;
-            }
-        }
-    }
-    return PF_Err_NONE;
-}
-
 /// Spreads the area's rows over the host's threads in contiguous bands; the lowest band's
 /// error is the first error in row order, so the result does not depend on timing.
 template <class Pixel, class PixelFunc>
@@ -92,24 +57,27 @@ PF_Err IterateRows(const Host* host, PF_EffectWorld* src, const PF_Rect* area, v
     }
     const A_long bands = std::min<A_long>(rows, static_cast<A_long>(host ? host->IterationThreads() : 1));
     std::vector<PF_Err> errors(static_cast<std::size_t>(bands), PF_Err_NONE);
-    auto runBand = [&](A_long band) {
-        const A_long y0 = r.top + static_cast<A_long>(static_cast<int64_t>(rows) * band / bands);
-        const A_long y1 = r.top + static_cast<A_long>(static_cast<int64_t>(rows) * (band + 1) / bands);
-        errors[static_cast<std::size_t>(band)] = IterateBand<Pixel>(src, r, y0, y1, refcon, pix_fn, *dst);
-    };
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(bands));
-    for (A_long band = 1; band < bands; ++band) {
-        try {
-            workers.emplace_back(runBand, band);
-        } catch (const std::system_error&) {
-            runBand(band);   // no thread to be had: this one does the band
-        }
-    }
-    runBand(0);
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    struct Bands {
+        PF_EffectWorld* src;
+        const PF_LRect& r;
+        A_long rows;
+        A_long bands;
+        void* refcon;
+        PixelFunc pix_fn;
+        const PF_EffectWorld& dst;
+        std::vector<PF_Err>& errors;
+    } job{src, r, rows, bands, refcon, pix_fn, *dst, errors};
+    WorkerPool::Shared().Run(
+        static_cast<unsigned>(bands),
+        [](void* context, unsigned part) {
+            const Bands& b = *static_cast<const Bands*>(context);
+            const A_long band = static_cast<A_long>(part);
+            const A_long y0 = b.r.top + static_cast<A_long>(static_cast<int64_t>(b.rows) * band / b.bands);
+            const A_long y1 =
+                b.r.top + static_cast<A_long>(static_cast<int64_t>(b.rows) * (band + 1) / b.bands);
+            b.errors[part] = IterateBand<Pixel>(b.src, b.r, y0, y1, b.refcon, b.pix_fn, b.dst);
+        },
+        &job);
     for (const PF_Err err : errors) {
         if (err) {
             return err;

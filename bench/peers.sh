@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Times `corvelle render --raw` against ffmpeg's own filters on the same 1920x1080 ARGB frames,
+# alternating the two in every round, and prints each ratio's median and spread. Only ratios
+# from one run mean anything on a shared machine.
+#
+#   bench/peers.sh [path/to/corvelle]     (default: build/release/corvelle)
+#   FRAMES=40 ROUNDS=5 bench/peers.sh
+#
+# Each case is timed twice per round: on the clip, and on an empty stream (start-up alone:
+# loading libraries, setting the effect up). "whole" compares the clip's wall times as a user
+# sees them; "per frame" compares (clip - empty) / frames, the rendering itself.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+CORVELLE=${1:-build/release/corvelle}
+FRAMES=${FRAMES:-40}
+ROUNDS=${ROUNDS:-5}
+SIZE=1920x1080
+
+command -v ffmpeg >/dev/null || { echo "peers: ffmpeg is not installed" >&2; exit 1; }
+[ -x "$CORVELLE" ] || { echo "peers: $CORVELLE: not built" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+CLIP=$WORK/clip.raw
+EMPTY=$WORK/empty.raw
+ffmpeg -v error -f lavfi -i "testsrc2=size=$SIZE:rate=25" -frames:v "$FRAMES" -f rawvideo -pix_fmt argb -y "$CLIP"
+: >"$EMPTY"
+
+VIGNETTE=(--width 1920 --height 1080 --feather 500 --blend normal --opacity 100 --falloff gaussian)
+HAVE_FREI0R=no
+if ffmpeg -hide_banner -filters 2>/dev/null | grep -q ' frei0r ' &&
+    ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$EMPTY" -vf frei0r=vignette -f rawvideo - \
+        >/dev/null 2>&1; then
+    HAVE_FREI0R=yes
+fi
+
+corvelle() {   # threads input [effect options...]
+    local threads=$1 input=$2
+    shift 2
+    "$CORVELLE" render --raw $SIZE "$input" - --threads "$threads" "$@" >/dev/null
+}
+
+peer() {   # threads input filter
+    ffmpeg -v error -threads "$1" -filter_threads "$1" -f rawvideo -pix_fmt argb -s $SIZE -i "$2" \
+        -vf "$3" -f rawvideo -pix_fmt argb - >/dev/null
+}
+
+seconds() {   # command... : prints its wall time in seconds
+    local start end
+    start=$(date +%s%N)
+    "$@"
+    end=$(date +%s%N)
+    echo "scale=6; ($end - $start) / 1000000000" | bc
+}
+
+# name|corvelle threads|corvelle options|peer threads|peer filter
+CASES=(
+    "vignette, 1 thread|1|${VIGNETTE[*]}|1|vignette"
+    "vignette, 2 threads|2|${VIGNETTE[*]}|2|vignette"
+    "opacity 0 vs -vf null, 1 thread|1|--opacity 0|1|null"
+    "opacity 0 vs -vf null, 2 threads|2|--opacity 0|2|null"
+)
+if [ "$HAVE_FREI0R" = yes ]; then
+    CASES+=("vignette vs frei0r vignette, 1 thread|1|${VIGNETTE[*]}|1|frei0r=vignette")
+fi
+
+declare -A WHOLE PERFRAME OWN CFRAME
+for ((round = 1; round <= ROUNDS; ++round)); do
+    for entry in "${CASES[@]}"; do
+        IFS='|' read -r name cthreads coptions pthreads filter <<<"$entry"
+        # shellcheck disable=SC2086
+        c_clip=$(seconds corvelle "$cthreads" "$CLIP" $coptions)
+        p_clip=$(seconds peer "$pthreads" "$CLIP" "$filter")
+        # shellcheck disable=SC2086
+        c_empty=$(seconds corvelle "$cthreads" "$EMPTY" $coptions)
+        p_empty=$(seconds peer "$pthreads" "$EMPTY" "$filter")
+        WHOLE[$name]+="$(echo "scale=4; $c_clip / $p_clip" | bc) "
+        PERFRAME[$name]+="$(echo "scale=4; ($c_clip - $c_empty) / ($p_clip - $p_empty)" | bc) "
+        CFRAME[$name]+="$(echo "scale=6; ($c_clip - $c_empty) / $FRAMES" | bc) "
+        OWN[$name]+="$(echo "scale=3; 1000 * ($c_clip - $c_empty) / $FRAMES" | bc)/$(echo "scale=3; 1000 * ($p_clip - $p_empty) / $FRAMES" | bc) "
+    done
+    echo "round $round of $ROUNDS done" >&2
+done
+
+stats() {   # values... : median [min-max]
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.2f [%.2f-%.2f]", m, v[1], v[NR] }'
+}
+
+echo
+echo "corvelle / ffmpeg on $FRAMES frames of $SIZE ARGB, median [spread] of $ROUNDS alternating rounds"
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+echo
+printf '| %-38s | %-20s | %-20s | %s |\n' "case" "whole run" "per frame" "ms a frame (corvelle/ffmpeg), per round"
+printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..40})" "$(printf -- '-%.0s' {1..22})" \
+    "$(printf -- '-%.0s' {1..22})" "---"
+for entry in "${CASES[@]}"; do
+    name=${entry%%|*}
+    # shellcheck disable=SC2086
+    printf '| %-38s | %-20s | %-20s | %s |\n' "$name" "$(stats ${WHOLE[$name]})" \
+        "$(stats ${PERFRAME[$name]})" "${OWN[$name]}"
+done
+# Corvelle's own scaling: one thread's time a frame over two threads', round by round.
+read -ra one <<<"${CFRAME["vignette, 1 thread"]}"
+read -ra two <<<"${CFRAME["vignette, 2 threads"]}"
+scaling=()
+for ((i = 0; i < ${#one[@]}; ++i)); do
+    scaling+=("$(echo "scale=4; ${one[i]} / ${two[i]}" | bc)")
+done
+echo
+echo "corvelle's vignette, 1 thread / 2 threads, per frame: $(stats "${scaling[@]}")"
+if [ "$HAVE_FREI0R" = no ]; then
+    echo "(frei0r's vignette: skipped, frei0r-plugins is not installed or ffmpeg has no frei0r filter)"
+fi

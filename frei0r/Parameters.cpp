@@ -102,6 +102,15 @@ void Apply(const ParamSlots& slots, int index, Effect& effect, int width, int he
     }
 }
 
+/// A host's text as a note shows it: printable and short, however long or strange the text.
+std::string Shown(const std::string& text) {
+    constexpr std::size_t kMaxShown = 40;
+    std::string shown = "'";
+    for (std::size_t i = 0; i < text.size() && i < kMaxShown; ++i)
+        shown += (text[i] >= 0x20 && text[i] < 0x7f) ? text[i] : '?';
+    return shown + (text.size() > kMaxShown ? "...'" : "'");
+}
+
 bool SameNumber(double a, double b) {
     return a == b && std::signbit(a) == std::signbit(b);
 }
@@ -126,13 +135,13 @@ bool SetParam(ParamSlots& slots, int index, const void* param, Effect* effect, i
     case F0R_PARAM_STRING: {
         const char* text = *static_cast<const f0r_param_string*>(param);
         if (!text) {
-            NoteOnce(label + ": no text given, keeping '" + slot.text + "'");
+            NoteOnce(label + ": no text given, keeping " + Shown(slot.text));
             return false;
         }
         if (slot.text == text)
             return false;
         if (effect && !ApplyChoice(*effect, spec, text)) {
-            NoteOnce(label + ": '" + text + "' names no choice, keeping '" + slot.text + "'");
+            NoteOnce(label + ": " + Shown(text) + " names no choice, keeping " + Shown(slot.text));
             return false;
         }
         slot.text = text;

@@ -9,6 +9,8 @@ packages=(
     libopenimageio-dev libcairo2-dev libcli11-dev nlohmann-json3-dev
     openimageio-tools libopencv-core-dev
     ffmpeg
+    frei0r-plugins-dev frei0r-plugins melt gstreamer1.0-tools gstreamer1.0-plugins-base
+    gstreamer1.0-plugins-bad
 )
 
 missing=()

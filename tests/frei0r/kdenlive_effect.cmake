@@ -1,0 +1,31 @@
+# The Kdenlive effect description names the plug-in's parameters in the plug-in's order, and every
+# choice its popups offer is one the plug-in takes. -DHARNESS=<host harness> -DXML=<effect file>
+execute_process(COMMAND ${HARNESS} --list-params OUTPUT_VARIABLE listed RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the harness could not list the plug-in's parameters")
+endif()
+string(STRIP "${listed}" listed)
+string(REPLACE "\n" ";" plugin_names "${listed}")
+
+file(READ ${XML} xml)
+# Choices are separated by ";", which CMake would take for list separators.
+string(REPLACE ";" "," xml "${xml}")
+string(REGEX MATCHALL "<parameter [^>]*>" tags "${xml}")
+set(xml_names "")
+foreach(tag ${tags})
+    string(REGEX REPLACE ".* name=\"([^\"]*)\".*" "\\1" name "${tag}")
+    list(APPEND xml_names ${name})
+    if(tag MATCHES "type=\"list\"")
+        string(REGEX REPLACE ".* paramlist=\"([^\"]*)\".*" "\\1" choices "${tag}")
+        string(REPLACE "," ";" choices "${choices}")
+        execute_process(COMMAND ${HARNESS} --accepts ${name} ${choices} RESULT_VARIABLE rc
+                        OUTPUT_VARIABLE out ERROR_VARIABLE out)
+        if(NOT rc EQUAL 0)
+            message(FATAL_ERROR "Kdenlive offers ${name} choices the plug-in does not take:\n${out}")
+        endif()
+    endif()
+endforeach()
+if(NOT xml_names STREQUAL plugin_names)
+    message(FATAL_ERROR "Kdenlive parameters [${xml_names}]\ndiffer from the plug-in's [${plugin_names}]")
+endif()
+message(STATUS "Kdenlive parameters match: ${xml_names}")

@@ -8,6 +8,7 @@
 #include "controls/OverlayDrawing.h"
 #include "params/ParamSnapshot.h"
 #include "cli/WindowOptions.h"
+#include "io/AtomicFile.h"
 
 #include <iostream>
 #include <memory>
@@ -25,6 +26,7 @@ struct DragOptions {
     std::vector<std::string> moves;
     std::string release;
     std::string overlay;
+    std::string saveKeys;
 };
 
 std::string PixelText(WindowPixel at) {
@@ -35,6 +37,33 @@ void Check(PF_Err err, const std::string& what, WindowPixel at) {
     if (err != PF_Err_NONE) {
         throw HostError(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
     }
+}
+
+/// The keys the drag leaves, as a host with each changed parameter's stopwatch on keeps them: a key
+/// at the frame for each changed parameter that can vary in time (an existing key there keeps its
+/// interpolation), a constant for any other.
+Keyframes KeysAfterDrag(ControlsRun& run, long frame, const std::vector<std::string>& changed) {
+    Effect& effect = run.GetEffect();
+    Keyframes keys = run.Keys() ? *run.Keys() : Keyframes(effect.Params());
+    for (const std::string& param : changed) {
+        const ParamInfo info = effect.Param(param);
+        if (!info.animatable) {
+            keys.SetConstant(param, effect.Get(param));
+            continue;
+        }
+        Keyframe key;
+        key.frame = static_cast<double>(frame);
+        key.value = effect.Get(param);
+        for (const KeyTrack& track : keys.Tracks()) {
+            for (const Keyframe& existing : track.keys) {
+                if (track.param == param && existing.frame == key.frame) {
+                    key.interp = existing.interp;
+                }
+            }
+        }
+        keys.SetKey(param, key);
+    }
+    return keys;
 }
 
 void RunDrag(const DragOptions& options, const CommandContext& context) {
@@ -50,6 +79,9 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
                                                          : moves.back();
     if (!options.overlay.empty()) {
         CheckOverlayOutputPath(options.overlay);
+    }
+    if (!options.saveKeys.empty()) {
+        CheckOutputFolder(options.saveKeys);
     }
 
     ControlsRun run(options.controls, context, options.input);
@@ -73,7 +105,11 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
     nlohmann::ordered_json result;
     result["grabbed"] = grabbed;
     result["params"] = after;
-    result["changed"] = ChangedParams(before, after);
+    const std::vector<std::string> changed = ChangedParams(before, after);
+    result["changed"] = changed;
+    if (!options.saveKeys.empty()) {
+        KeysAfterDrag(run, options.controls.keys.frame.value_or(0), changed).Save(options.saveKeys);
+    }
     std::cout << result.dump() << "\n";
 }
 
@@ -98,6 +134,9 @@ void RegisterDragCommand(CLI::App& app, const CommandContext& context) {
             "the layer's picture (default: the built-in test picture)")
         ->option_text("PATH");
     drag->add_option("--overlay", options->overlay, "also draw the controls after the drag into this PNG")
+        ->option_text("PATH");
+    drag->add_option("--save-keys", options->saveKeys,
+                     "write the --keys file (or a new one) with the drag's changes as keys at --frame")
         ->option_text("PATH");
     AddControlsOptions(*drag, options->controls);
     drag->callback([options, context] { RunDrag(*options, context); });

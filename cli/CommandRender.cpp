@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/EffectOptions.h"
 #include "cli/EffectSession.h"
+#include "cli/KeyOptions.h"
 #include "io/FrameSequence.h"
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
@@ -38,6 +39,7 @@ struct RenderOptions {
     std::optional<FrameRange> frames;
     EffectOptions effect;
     HostOptions host;
+    KeyOptions keys;
 };
 
 bool ParseSide(const std::string& text, A_long& side) {
@@ -56,18 +58,21 @@ bool ParseSide(const std::string& text, A_long& side) {
 }
 
 void RenderPicture(const RenderOptions& options, const CommandContext& context,
-                   const std::optional<std::string>& input, const std::string& output) {
+                   const std::optional<std::string>& input, const std::string& output,
+                   const std::optional<Keyframes>& keys) {
     CheckImageOutputPath(output);
     CheckOutputFolder(output);
     const PixelLayout layout = WorldLayout(options.host);
     World layer = input ? ReadImage(*input, layout) : MakeTestPicture(layout);
     EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
+    ShowFrame(run.GetEffect(), keys, options.keys.frame.value_or(0));
     const World rendered = run.Render(layer, "rendering");
     WriteImage(output, rendered);
 }
 
 void RenderSequence(const RenderOptions& options, const CommandContext& context,
-                    const std::optional<std::string>& input, const std::string& output) {
+                    const std::optional<std::string>& input, const std::string& output,
+                    const std::optional<Keyframes>& keys) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
         throw HostError(
             "rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
@@ -92,6 +97,7 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     Progress progress(range.last - range.first + 1);
     for (long frame = range.first; frame <= range.last; ++frame) {
         World layer = frame == range.first ? std::move(first) : ReadImage(FrameName(*input, frame), layout);
+        ShowFrame(run.GetEffect(), keys, frame);
         const World rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
         WriteImage(FrameName(output, frame), rendered);
         progress.FrameDone();
@@ -99,7 +105,8 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
 }
 
 void RenderStream(const RenderOptions& options, const CommandContext& context,
-                  const std::optional<std::string>& input, const std::string& output) {
+                  const std::optional<std::string>& input, const std::string& output,
+                  const std::optional<Keyframes>& keys) {
     if (options.frames)
         throw HostError("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
@@ -115,11 +122,14 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
     EffectSession run(options.effect, options.host, context, size.width, size.height);
     if (!reader) {
         World picture = MakeTestPicture(layout, size.width, size.height);
+        ShowFrame(run.GetEffect(), keys, 0);
         writer.Write(run.Render(picture, "rendering"));
     } else {
         World layer(layout, size.width, size.height);
         Progress progress(0);
         while (reader->Next(layer)) {
+            // The stream's first frame is frame 0.
+            ShowFrame(run.GetEffect(), keys, reader->FramesRead() - 1);
             writer.Write(run.Render(layer, "rendering frame " + std::to_string(reader->FramesRead())));
             progress.FrameDone();
         }
@@ -131,15 +141,23 @@ void RunRender(const RenderOptions& options, const CommandContext& context) {
     WorldLayout(options.host);   // a depth the host cannot render fails before any file is touched
     const std::optional<std::string>& input = options.input;
     const std::string& output = options.output;
+    const bool sequence = options.frames || HasFramePattern(output) || (input && HasFramePattern(*input));
+    if (options.keys.frame && (options.raw || sequence)) {
+        throw CLI::ValidationError("--frame",
+                                   "a sequence's frames keep their numbers and a raw stream's first "
+                                   "frame is 0; --frame is for single pictures");
+    }
+    // A bad keyframe file is refused before any frame is read or written.
+    const std::optional<Keyframes> keys = LoadKeyFile(options.keys, options.host);
     if (options.raw) {
-        RenderStream(options, context, input, output);
-    } else if (options.frames || HasFramePattern(output) || (input && HasFramePattern(*input))) {
-        RenderSequence(options, context, input, output);
+        RenderStream(options, context, input, output, keys);
+    } else if (sequence) {
+        RenderSequence(options, context, input, output, keys);
     } else {
         if ((input && *input == "-") || output == "-") {
             throw HostError("rendering: standard input and output carry raw frames only; give --raw WxH");
         }
-        RenderPicture(options, context, input, output);
+        RenderPicture(options, context, input, output, keys);
     }
 }
 
@@ -182,6 +200,7 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
         ->option_text("A-B");
     AddEffectOptions(render, options->effect);
     AddHostOptions(render, options->host);
+    AddKeyOptions(*render, options->keys);
     render->callback([options, context] { RunRender(*options, context); });
 }
 

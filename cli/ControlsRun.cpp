@@ -18,12 +18,16 @@ void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
     AddEffectOptions(&app, options.effect);
     AddHostOptions(&app, options.host);
     AddWindowOptions(app, options.window);
+    AddKeyOptions(app, options.keys);
 }
 
 ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& context,
                          const std::optional<std::string>& input)
-    : m_layer(ReadLayer(options.host, input)),
+    : m_keys(LoadKeyFile(options.keys, options.host)),
+      m_layer(ReadLayer(options.host, input)),
       m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
-      m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {}
+      m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {
+    ShowFrame(m_session.GetEffect(), m_keys, options.keys.frame.value_or(0));
+}
 
 }   // namespace corvelle

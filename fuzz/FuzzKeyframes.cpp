@@ -14,12 +14,19 @@ namespace {
 
 using namespace corvelle;
 
-const std::vector<ParamInfo>& Params() {
-    static const std::vector<ParamInfo> params = [] {
+Effect& LoadedEffect() {
+    // Kept for the whole run: unloading the module would unmap the coverage counters the fuzzer
+    // registered for it.
+    static Effect effect = [] {
         LoadOptions options;
         options.modulePath = CORVELLE_FUZZ_MODULE_PATH;
-        return Effect(options).Params();
+        return Effect(options);
     }();
+    return effect;
+}
+
+const std::vector<ParamInfo>& Params() {
+    static const std::vector<ParamInfo> params = LoadedEffect().Params();
     return params;
 }
 

@@ -137,6 +137,22 @@ void Keyframes::SetKey(const std::string& param, const Keyframe& key) {
     SortByParamOrder(m_tracks, m_params, TrackName);
 }
 
+void Keyframes::RemoveKey(const std::string& param, double frame) {
+    for (auto track = m_tracks.begin(); track != m_tracks.end(); ++track) {
+        if (track->param != param) {
+            continue;
+        }
+        std::vector<Keyframe>& keys = track->keys;
+        keys.erase(
+            std::remove_if(keys.begin(), keys.end(), [frame](const Keyframe& k) { return k.frame == frame; }),
+            keys.end());
+        if (keys.empty()) {
+            m_tracks.erase(track);
+        }
+        return;
+    }
+}
+
 ParamValue Keyframes::ValueAt(const KeyTrack& track, double frame) {
     const std::vector<Keyframe>& keys = track.keys;
     if (keys.empty()) {

@@ -78,6 +78,9 @@ public:
     /// dropping any constant of `param`). Throws Error(BadValue) for an unknown parameter, one that
     /// cannot vary in time, or a value out of range.
     void SetKey(const std::string& param, const Keyframe& key);
+    /// Removes the key of `param` at `frame`, if there is one, and the parameter's keys with it when
+    /// it was the last; the parameter then keeps whatever value it was last given.
+    void RemoveKey(const std::string& param, double frame);
 
     /// The parameter's value at `frame`, interpolated in double and not yet rounded to its stored
     /// form; before the first key and after the last the nearest key holds.

@@ -91,6 +91,14 @@ TEST(KeyframeFile, SetKeyReplacesTheKeyAtItsFrameAndKeepsOrder) {
     EXPECT_EQ(20.0, track->keys[2].frame);
     Keyframe blend;
     EXPECT_THROW(keys.SetKey("blend", blend), Error);
+
+    keys.RemoveKey("feather", 10.0);
+    keys.RemoveKey("feather", 5.0);   // no key there: nothing happens
+    ASSERT_EQ(2u, TrackOf(keys, "feather")->keys.size());
+    EXPECT_EQ(20.0, TrackOf(keys, "feather")->keys[1].frame);
+    keys.RemoveKey("feather", 0.0);
+    keys.RemoveKey("feather", 20.0);
+    EXPECT_EQ(nullptr, TrackOf(keys, "feather"));
 }
 
 struct BadFile {

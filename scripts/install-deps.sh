@@ -9,6 +9,8 @@ packages=(
     libopenimageio-dev libcairo2-dev libcli11-dev nlohmann-json3-dev
     openimageio-tools libopencv-core-dev
     ffmpeg
+    libboost-dev
+    chromium chromium-driver python3-selenium
 )
 
 missing=()

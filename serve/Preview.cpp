@@ -285,8 +285,11 @@ bool Preview::SetFromMessage(const std::string& key, const SentValue& value) {
     }
     case ParamType::Popup:
         need(SentValue::Type::Number, "a choice number");
-        if (value.number != std::trunc(value.number) || std::fabs(value.number) > 1e6) {
-            throw BadMessage(key + ": expected a choice number");
+        // Checked here as well: the library takes any number for a popup.
+        if (value.number != std::trunc(value.number) || value.number < 1 ||
+            value.number > static_cast<double>(info.choices.size())) {
+            throw BadMessage(key + ": expected a choice number from 1 to " +
+                             std::to_string(info.choices.size()));
         }
         m_effect->SetChoice(key, static_cast<int>(value.number));
         break;

@@ -141,11 +141,20 @@ void ReadHost(const Json& message, ClientMessage& out) {
 
 const std::map<std::string, MessageKind>& Kinds() {
     static const std::map<std::string, MessageKind> kinds{
-        {"press", MessageKind::Press},         {"move", MessageKind::Move}, {"release", MessageKind::Release},
-        {"hover", MessageKind::Hover},         {"set", MessageKind::Set},   {"view", MessageKind::View},
-        {"frame", MessageKind::Frame},         {"host", MessageKind::Host}, {"aspect", MessageKind::Aspect},
-        {"undo", MessageKind::Undo},           {"redo", MessageKind::Redo}, {"reset", MessageKind::Reset},
+        {"press", MessageKind::Press},
+        {"move", MessageKind::Move},
+        {"release", MessageKind::Release},
+        {"hover", MessageKind::Hover},
+        {"set", MessageKind::Set},
+        {"view", MessageKind::View},
+        {"frame", MessageKind::Frame},
+        {"host", MessageKind::Host},
+        {"aspect", MessageKind::Aspect},
+        {"undo", MessageKind::Undo},
+        {"redo", MessageKind::Redo},
+        {"reset", MessageKind::Reset},
         {"render", MessageKind::RenderOutput},
+        {"shown", MessageKind::FrameShown},
     };
     return kinds;
 }
@@ -188,7 +197,8 @@ ClientMessage ParseMessage(const std::string& text) {
     case MessageKind::Reset: out.key = message.contains("key") ? Key(message, true) : std::string(); break;
     case MessageKind::Undo:
     case MessageKind::Redo:
-    case MessageKind::RenderOutput: break;
+    case MessageKind::RenderOutput:
+    case MessageKind::FrameShown: break;
     }
     return out;
 }

@@ -31,6 +31,7 @@ enum class MessageKind {
     Redo,
     Reset,          // key: one parameter back to its default, or every one when the key is empty
     RenderOutput,   // render the whole input to the output named on the command line
+    FrameShown,     // the page has drawn the last picture sent and can take the next
 };
 
 /// A parameter value as the page sends it; which member counts depends on `type`.

@@ -401,7 +401,8 @@ Outcome Preview::Apply(const ClientMessage& message) {
         outcome.render = true;
         break;
     }
-    case MessageKind::RenderOutput: break;   // the server runs it, reporting progress
+    case MessageKind::RenderOutput:        // the server runs it, reporting progress
+    case MessageKind::FrameShown: break;   // the server's flow control
     }
     return outcome;
 }

@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <map>
@@ -143,7 +144,13 @@ private:
             if (!m_ws.got_text()) {
                 throw BadMessage("binary messages are not accepted");
             }
-            m_shared.worker->Push(m_id, ParseMessage(text));
+            const ClientMessage message = ParseMessage(text);
+            if (message.kind == MessageKind::FrameShown) {
+                m_frameInFlight = false;
+                WriteNext();
+            } else {
+                m_shared.worker->Push(m_id, message);
+            }
         } catch (const BadMessage& e) {
             const std::string what = std::string("refused a message: ") + e.what();
             m_shared.log.Line(what);
@@ -155,12 +162,24 @@ private:
     }
 
     void WriteNext() {
-        if (m_writing || m_queue.empty()) {
+        if (m_writing) {
+            return;
+        }
+        // One picture at a time: the next waits until the page says it has drawn this one, and
+        // meanwhile newer pictures replace it. Without this, pictures pile up in the socket
+        // buffers, megabytes deep, and the page shows the mouse's position of a second ago.
+        const auto next = std::find_if(m_queue.begin(), m_queue.end(), [this](const Outgoing& m) {
+            return !(m.kind == Outgoing::Kind::Frame && m_frameInFlight);
+        });
+        if (next == m_queue.end()) {
             return;
         }
         m_writing = true;
-        m_current = m_queue.front();
-        m_queue.pop_front();
+        m_current = *next;
+        m_queue.erase(next);
+        if (m_current.kind == Outgoing::Kind::Frame) {
+            m_frameInFlight = true;
+        }
         m_ws.binary(m_current.binary);
         m_ws.async_write(net::buffer(*m_current.bytes),
                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
@@ -180,6 +199,7 @@ private:
     std::deque<Outgoing> m_queue;
     Outgoing m_current;
     bool m_writing = false;
+    bool m_frameInFlight = false;
 };
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {

@@ -11,7 +11,7 @@ const $ = (id) => document.getElementById(id);
 
 // What tests and the benchmark read: the newest state, the messages sent, the latencies.
 const corvelle = {
-  state: null, sent: [], latencies: [], framesDrawn: 0, errors: [], ready: false,
+  state: null, sent: [], latencies: [], paintTimes: [], framesDrawn: 0, errors: [], ready: false,
   readPixels: null,
 };
 window.corvelle = corvelle;
@@ -83,7 +83,11 @@ function initGl() {
 
 function uploadFrame(pixels, width, height) {
   gl.bindTexture(gl.TEXTURE_2D, texture);
-  gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+  if (lastImage && lastImage.width === width && lastImage.height === height) {
+    gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+  } else {
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+  }
   lastImage = { width, height };
 }
 
@@ -511,9 +515,21 @@ function showState(s) {
 }
 
 // ---- Messages from the server ------------------------------------------------------------------
+const decoder = new TextDecoder();
+
 function onFrame(buffer) {
+  try {
+    paintFrame(buffer);
+  } finally {
+    // The server sends the next picture only after this one is drawn.
+    socket.send(JSON.stringify({ t: 'shown' }));
+  }
+}
+
+function paintFrame(buffer) {
+  const arrived = performance.now();
   const length = new DataView(buffer).getUint32(0, true);
-  const s = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, length)));
+  const s = JSON.parse(decoder.decode(new Uint8Array(buffer, 4, length)));
   const pixels = new Uint8Array(buffer, 4 + length);
   showState(s);
   uploadFrame(pixels, s.image.width, s.image.height);
@@ -521,6 +537,7 @@ function onFrame(buffer) {
   corvelle.framesDrawn++;
   corvelle.ready = true;
   const now = performance.now();
+  corvelle.paintTimes.push(now - arrived);
   for (const [n, t] of pendingMoves) {
     if (n <= s.seq) {
       corvelle.latencies.push(now - t);

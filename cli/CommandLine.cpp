@@ -143,6 +143,7 @@ int RunCommandLine(int argc, const char* const* argv, const CommandContext& cont
     RegisterRenderCommand(app, context);
     RegisterOverlayCommand(app, context);
     RegisterDragCommand(app, context);
+    RegisterServeCommand(app, context);
     for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
         command->group("Commands");
     }

@@ -19,5 +19,6 @@ void RegisterInfoCommand(CLI::App& app, const CommandContext& context);
 void RegisterRenderCommand(CLI::App& app, const CommandContext& context);
 void RegisterOverlayCommand(CLI::App& app, const CommandContext& context);
 void RegisterDragCommand(CLI::App& app, const CommandContext& context);
+void RegisterServeCommand(CLI::App& app, const CommandContext& context);
 
 }   // namespace corvelle

@@ -3,27 +3,37 @@
 # report, leak, timeout or memory blow-up fails the run.
 set -uo pipefail
 
-if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]] || [ "$2" -lt 1 ]; then
-    echo "usage: $0 BUILD_DIR SECONDS" >&2
+# A third argument picks another target: messages (the preview server's message reader).
+if [ $# -lt 2 ] || [ $# -gt 3 ] || ! [[ $2 =~ ^[0-9]+$ ]] || [ "$2" -lt 1 ]; then
+    echo "usage: $0 BUILD_DIR SECONDS [messages]" >&2
     exit 2
 fi
 build_dir=$1
 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 fuzzer="$build_dir/corvelle_fuzz"
+corpus="$here/corpus"
+out="$build_dir/fuzz-run"
+if [ "${3:-}" = messages ]; then
+    fuzzer="$build_dir/corvelle_fuzz_messages"
+    corpus="$here/messages-corpus"
+    out="$build_dir/fuzz-run-messages"
+elif [ $# -eq 3 ]; then
+    echo "usage: $0 BUILD_DIR SECONDS [messages]" >&2
+    exit 2
+fi
 if [ ! -x "$fuzzer" ]; then
     echo "corvelle: fuzzing: $fuzzer is not built (cmake --preset fuzz && cmake --build --preset fuzz)" >&2
     exit 2
 fi
 
 # Findings and the log stay in the build folder, where a failed CI run can pick them up.
-out="$build_dir/fuzz-run"
 rm -rf "$out"
 mkdir -p "$out/artifacts"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
-cp "$here"/corpus/* "$work/corpus/" 2>/dev/null || true
+cp "$corpus"/* "$work/corpus/" 2>/dev/null || true
 
 "$fuzzer" "$work/corpus" \
     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=4096 -len_control=10 \

@@ -11,6 +11,8 @@ packages=(
     ffmpeg
     frei0r-plugins-dev frei0r-plugins melt gstreamer1.0-tools gstreamer1.0-plugins-base
     gstreamer1.0-plugins-bad
+    libboost-dev
+    chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -1,0 +1,176 @@
+// The serve subcommand: the command line of the browser preview, handed to the preview server.
+#include "cli/Commands.h"
+
+#include "cli/EffectOptions.h"
+#include "core/HostError.h"
+#include "io/AtomicFile.h"
+#include "io/FrameSequence.h"
+#include "pictures/ImageFiles.h"
+#include "serve/Server.h"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace corvelle {
+namespace {
+
+struct ServeOptions {
+    std::optional<std::string> input;
+    std::string output;
+    std::optional<std::string> raw;
+    std::optional<FrameRange> frames;
+    int port = -1;
+    std::string listen;
+    bool open = false;
+    EffectOptions effect;
+    HostOptions host;
+};
+
+bool ParseRawSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) {
+        return false;
+    }
+    const auto side = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        value = std::stoi(digits);
+        return value >= 1 && value <= 32767;
+    };
+    return side(text.substr(0, x), width) && side(text.substr(x + 1), height);
+}
+
+serve::InputSpec InputOf(const ServeOptions& options) {
+    serve::InputSpec spec;
+    if (options.raw) {
+        if (!options.input) {
+            throw HostError("serve: --raw needs an INPUT file of raw frames");
+        }
+        if (options.frames) {
+            throw HostError("serve: --frames applies to image sequences only");
+        }
+        spec.kind = serve::InputSpec::Kind::Raw;
+        spec.path = *options.input;
+        ParseRawSize(*options.raw, spec.rawWidth, spec.rawHeight);
+        spec.rawFormat = WorldLayout(options.host);
+        return spec;
+    }
+    if (options.frames || (options.input && HasFramePattern(*options.input))) {
+        if (!options.input || !HasFramePattern(*options.input) || !options.frames) {
+            throw HostError(
+                "serve: an image sequence needs a frame pattern such as in.%04d.png and --frames A-B");
+        }
+        spec.kind = serve::InputSpec::Kind::Sequence;
+        spec.path = *options.input;
+        spec.first = options.frames->first;
+        spec.last = options.frames->last;
+        if (!options.output.empty()) {
+            CheckFramePattern(options.output);
+        }
+        return spec;
+    }
+    if (options.input) {
+        spec.kind = serve::InputSpec::Kind::Picture;
+        spec.path = *options.input;
+    }
+    if (!options.output.empty() && HasFramePattern(options.output)) {
+        throw HostError("serve: --output is a frame pattern but the input is one picture");
+    }
+    return spec;
+}
+
+void RunServe(const ServeOptions& options, const CommandContext& context) {
+    WorldLayout(options.host);   // a depth the host cannot render fails before anything starts
+    serve::ServerConfig config;
+    config.preview.input = InputOf(options);
+    if (!options.output.empty()) {
+        if (config.preview.input.kind != serve::InputSpec::Kind::Raw) {
+            CheckImageOutputPath(options.output);
+        }
+        CheckOutputFolder(HasFramePattern(options.output) ? FrameName(options.output, 0) : options.output);
+    }
+    config.preview.output = options.output;
+    config.preview.modulePath = options.host.modulePath;
+    config.preview.host =
+        options.host.settings.app == HostApp::Premiere ? HostKind::Editor : HostKind::Compositor;
+    config.preview.depth = static_cast<int>(options.host.depth);
+    config.preview.pixelAspect =
+        Rational{options.host.settings.pixelAspect.num, options.host.settings.pixelAspect.den};
+    config.preview.threads = options.host.settings.threads;
+    const EffectOptions effect = options.effect;
+    config.preview.applyStartOptions = [effect](Effect& e) { ApplyEffectOptions(effect, e); };
+    config.listenAddress = options.listen;
+    config.port = options.port;
+    config.openBrowser = options.open;
+    (void)context;
+    serve::RunServer(config, std::cout, std::cerr);
+}
+
+}   // namespace
+
+void RegisterServeCommand(CLI::App& app, const CommandContext& context) {
+    auto options = std::make_shared<ServeOptions>();
+    CLI::App* serve = app.add_subcommand(
+        "serve",
+        "Preview the effect in the browser and drag its controls with the mouse (without INPUT: the "
+        "built-in test picture)");
+    serve
+        ->add_option("input", options->input,
+                     "a picture, a frame pattern with --frames, or raw frames with --raw")
+        ->option_text("[INPUT]");
+    serve
+        ->add_option("--output", options->output,
+                     "where the page's Render button writes (a picture, a frame "
+                     "pattern or a raw stream, like the input)")
+        ->option_text("PATH");
+    serve
+        ->add_option_function<std::string>(
+            "--raw",
+            [options](const std::string& text) {
+                int w = 0;
+                int h = 0;
+                if (!ParseRawSize(text, w, h)) {
+                    throw CLI::ValidationError("--raw",
+                                               "expected WxH with sides from 1 to 32767, got '" + text + "'");
+                }
+                options->raw = text;
+            },
+            "INPUT is a raw frame stream of WxH in the world's native layout")
+        ->option_text("WxH");
+    serve
+        ->add_option_function<std::string>(
+            "--frames",
+            [options](const std::string& text) {
+                FrameRange range;
+                if (!ParseFrameRange(text, range)) {
+                    throw CLI::ValidationError("--frames",
+                                               "expected A-B with 0 <= A <= B, got '" + text + "'");
+                }
+                options->frames = range;
+            },
+            "frame numbers A-B of an image sequence")
+        ->option_text("A-B");
+    serve
+        ->add_option("--port", options->port,
+                     "port to listen on; 0: a free one (default 8754, or a free one)")
+        ->check(CLI::Range(0, 65535))
+        ->option_text("N");
+    serve
+        ->add_option(
+            "--listen", options->listen,
+            "listen on this address instead of loopback only (others on the network can then reach it)")
+        ->option_text("ADDR");
+    serve->add_flag("--open", options->open, "open the page in the desktop's browser");
+    AddEffectOptions(serve, options->effect);
+    AddHostOptions(serve, options->host);
+    // The preview picks its downsampling from the zoom and always renders in high quality.
+    serve->remove_option(serve->get_option("--downsample"));
+    serve->remove_option(serve->get_option("--quality"));
+    serve->callback([options, context] { RunServe(*options, context); });
+}
+
+}   // namespace corvelle

@@ -44,6 +44,11 @@ enum {
     BLEND_DIVIDE = 38
 };
 
+/// Hue, Saturation, Color and Luminosity mix whole pixels in the HSB model, not channel by channel.
+constexpr bool IsHsbBlend(A_long code) {
+    return code == BLEND_HUE || code == BLEND_SATURATION || code == BLEND_COLOR || code == BLEND_LUMINOSITY;
+}
+
 /// Blends channel `blend` into `base` at `strength` by operation `code`; unknown codes give base.
 float BlendSimple_f(float base, float blend, float strength, A_long code);
 

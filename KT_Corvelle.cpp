@@ -548,11 +548,11 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
             out->blue = in->blue;
         }
         return;
-    case BLEND_HUE:
-    case BLEND_SATURATION:
-    case BLEND_COLOR:
-    case BLEND_LUMINOSITY: BlendHSB(context, m * info->opacity, in, out); return;
     default: {
+        if (IsHsbBlend(info->blendOp)) {
+            BlendHSB(context, m * info->opacity, in, out);
+            return;
+        }
         const float w = m * info->opacity;
         // One dispatch a pixel, and each operation inlined for all three channels.
         VisitBlendOperation(info->blendOp, [&](auto op) CORVELLE_INLINE_LAMBDA {
@@ -596,13 +596,7 @@ CORVELLE_INLINE A_u_short Word16(float value) {
 }
 
 bool UsesSeparableBlend(const CorvelleInfo* info) {
-    switch (info->blendOp) {
-    case BLEND_HUE:
-    case BLEND_SATURATION:
-    case BLEND_COLOR:
-    case BLEND_LUMINOSITY: return false;
-    default: return true;
-    }
+    return !IsHsbBlend(info->blendOp);
 }
 
 void SettleMaskedBytes(RenderContext* context) {

@@ -4,7 +4,7 @@
 #include "serve/ControlsDrawing.h"
 
 #include "core/EffectImpl.h"
-#include "core/ParamSnapshot.h"
+#include "params/ParamSnapshot.h"
 #include "io/FrameSequence.h"
 #include "io/RawFrames.h"
 

@@ -401,6 +401,8 @@ void Host::AddBalanceCheck(std::function<std::vector<std::string>()> check) {
 
 void Host::RecordCall(const std::string& suite, int version, const std::string& function, nlohmann::json args,
                       long result) {
+    if (!m_trace.Enabled())
+        return;
     m_trace.Record(CallRecord{suite, version, function, std::move(args), result});
 }
 

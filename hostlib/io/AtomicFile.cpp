@@ -8,9 +8,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,16 +29,25 @@ std::string Folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// A new file gets what open(O_CREAT, 0666) would give it.
+/// A new file gets what open(O_CREAT, 0666) would give it under the umask of the moment, read
+/// where the kernel shows it, since setting and restoring it would race with other threads.
 mode_t CreationMode() {
-    static std::once_flag once;
-    static mode_t mode = 0644;
-    std::call_once(once, [] {
-        const mode_t mask = umask(022);
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    } else {
+        mask = umask(022);
         umask(mask);
-        mode = static_cast<mode_t>(0666 & ~mask);
-    });
-    return mode;
+    }
+    return static_cast<mode_t>(0666 & ~mask);
 }
 
 std::string Why() {

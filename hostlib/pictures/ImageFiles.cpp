@@ -328,6 +328,15 @@ World DecodeImage(const std::string& path, const std::vector<unsigned char>& byt
         Unreadable(path, "its header declares a " + Size(spec.width, spec.height) + " picture that its " +
                              std::to_string(bytes.size()) + " bytes cannot hold");
     }
+    // Stored without compression, the samples must all be there: a file cut short is refused
+    // before its reader allocates buffers for the data it claims.
+    if (spec.get_string_attribute("compression") == "none" && declared > static_cast<double>(bytes.size())) {
+        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) +
+                             " picture without compression, but the file ends " +
+                             std::to_string(static_cast<long long>(declared) -
+                                            static_cast<long long>(bytes.size())) +
+                             " bytes early");
+    }
     World world(layout, spec.width, spec.height);
     const bool uniform = spec.channelformats.empty();
     if (uniform && spec.format == OIIO::TypeDesc::UINT8) {

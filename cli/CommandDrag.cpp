@@ -7,6 +7,7 @@
 #include "core/HostError.h"
 #include "controls/OverlayDrawing.h"
 #include "params/ParamSnapshot.h"
+#include "io/FileIdentity.h"
 #include "cli/WindowOptions.h"
 #include "io/AtomicFile.h"
 
@@ -79,6 +80,11 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
                                                          : moves.back();
     if (!options.overlay.empty()) {
         CheckOverlayOutputPath(options.overlay);
+        if (options.input && SameFile(*options.input, options.overlay)) {
+            throw HostError(
+                "--overlay " + options.overlay + ": it is the input " + *options.input + " itself",
+                ErrorKind::BadValue);
+        }
     }
     if (!options.saveKeys.empty()) {
         CheckOutputFolder(options.saveKeys);

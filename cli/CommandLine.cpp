@@ -1,8 +1,14 @@
 // Parses the corvelle command line, lays out its help and reports failures in one style.
 #include "cli/CommandLine.h"
 
+#include <corvelle/corvelle.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+#include <new>
 #include <memory>
 #include <vector>
 
@@ -12,6 +18,34 @@ namespace {
 constexpr int kRunFailed = 1;
 constexpr int kBadCommandLine = 2;
 constexpr const char* kFilesName = "files";
+constexpr const char* kExitStatusHelp =
+    "Exit status: 0 when the run succeeded, 1 when it failed (an unreadable input, a full disk,\n"
+    "an error from the module), 2 when the command line is wrong (an unknown option, a value out\n"
+    "of range, an output that is also an input). Interrupted runs remove their unfinished output\n"
+    "and exit 130 (SIGINT), 143 (SIGTERM) or 129 (SIGHUP); when the reader of standard output\n"
+    "goes away the run ends silently like any filter, or with status 1 where SIGPIPE is ignored.\n"
+    "Outputs are written whole or not at all. Picture inputs larger than --max-pixels (default\n"
+    "134217728, 16384x8192) are refused before they are read.";
+
+/// `text` with control characters shown as \n, \t or \xHH, so an echoed name keeps the
+/// message on one line and the terminal untouched.
+std::string EscapedLine(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\t') {
+            escaped += "\\t";
+        } else if (u < 0x20 || u == 0x7f) {
+            static const char kHex[] = "0123456789abcdef";
+            escaped += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
 
 /// How a positional reads in the help: its usage text ("[INPUT] OUTPUT") where it has one.
 std::string PositionalText(const CLI::Option* positional) {
@@ -147,18 +181,38 @@ int RunCommandLine(int argc, const char* const* argv, const CommandContext& cont
     for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
         command->group("Commands");
     }
+    app.footer(kExitStatusHelp);
+    int status = 0;
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
-        return app.exit(e, out, err);
+        status = app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        err << "corvelle: " << ParseFailure(app, e) << "\n";
+        err << "corvelle: " << EscapedLine(ParseFailure(app, e)) << "\n";
         return kBadCommandLine;
+    } catch (const Error& e) {
+        err << "corvelle: " << EscapedLine(e.what()) << "\n";
+        // A value the command line gave that the host or the module refuses is a wrong command.
+        return e.Kind() == ErrorKind::BadValue ? kBadCommandLine : kRunFailed;
+    } catch (const std::bad_alloc&) {
+        err << "corvelle: not enough memory\n";
+        return kRunFailed;
     } catch (const std::exception& e) {
-        err << "corvelle: " << e.what() << "\n";
+        err << "corvelle: " << EscapedLine(e.what()) << "\n";
         return kRunFailed;
     }
-    return 0;
+    // What was printed is only delivered once it is flushed: a full disk or a closed pipe shows here.
+    errno = 0;
+    out.flush();
+    int why = errno;
+    const bool stdioFailed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    why = why != 0 ? why : errno;
+    if (!out || stdioFailed) {
+        err << "corvelle: writing standard output: " << (why != 0 ? std::strerror(why) : "write error")
+            << "\n";
+        return kRunFailed;
+    }
+    return status;
 }
 
 }   // namespace corvelle

@@ -5,6 +5,8 @@
 #include "cli/CommandLine.h"
 #include "cli/ControlsRun.h"
 #include "controls/OverlayDrawing.h"
+#include "core/HostError.h"
+#include "io/FileIdentity.h"
 
 #include <memory>
 #include <optional>
@@ -24,8 +26,15 @@ struct OverlayOptions {
 void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
     const std::string& output = options.output;
     CheckOverlayOutputPath(output);
+    const auto refuse = [](const std::string& what) { throw HostError(what, ErrorKind::BadValue); };
+    if (options.input && SameFile(*options.input, output))
+        refuse("writing " + output + ": it is the input " + *options.input + " itself");
     if (!options.trace.empty()) {
         CheckOutputFolder(options.trace);
+        if (SameDestination(options.trace, output))
+            refuse("--trace " + options.trace + ": it names the picture output too");
+        if (options.input && SameFile(*options.input, options.trace))
+            refuse("--trace " + options.trace + ": it is the input " + *options.input + " itself");
     }
     ControlsRun run(options.controls, context, options.input);
     const World rendered = run.Render();

@@ -6,16 +6,19 @@
 #include "cli/EffectOptions.h"
 #include "cli/EffectSession.h"
 #include "cli/KeyOptions.h"
+#include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
 #include "core/HostError.h"
+#include "core/NumberText.h"
 #include "cli/Progress.h"
 #include "io/RawFrames.h"
 #include "io/TestPicture.h"
 
-#include <csignal>
+#include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,18 +46,22 @@ struct RenderOptions {
 };
 
 bool ParseSide(const std::string& text, A_long& side) {
-    if (text.empty() || text.size() > 5)
+    uint64_t v = 0;
+    if (!ParseUnsigned(text, 1, kMaxSide, v))
         return false;
-    A_long v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = (v * 10) + (c - '0');
-    }
-    if (v < 1 || v > kMaxSide)
-        return false;
-    side = v;
+    side = static_cast<A_long>(v);
     return true;
+}
+
+HostError Mistake(const std::string& message) {
+    return HostError(message, ErrorKind::BadValue);
+}
+
+/// Refuses, before anything is read, an output that is the same file as an input: rendering
+/// would destroy the input as it reads it.
+void RefuseSameFile(const std::string& input, const std::string& output) {
+    if (input != "-" && output != "-" && SameFile(input, output))
+        throw Mistake("writing " + output + ": it is the input " + input + " itself");
 }
 
 void RenderPicture(const RenderOptions& options, const CommandContext& context,
@@ -62,8 +69,10 @@ void RenderPicture(const RenderOptions& options, const CommandContext& context,
                    const std::optional<Keyframes>& keys) {
     CheckImageOutputPath(output);
     CheckOutputFolder(output);
+    if (input)
+        RefuseSameFile(*input, output);
     const PixelLayout layout = WorldLayout(options.host);
-    World layer = input ? ReadImage(*input, layout) : MakeTestPicture(layout);
+    World layer = input ? ReadImage(*input, layout, options.host.maxPixels) : MakeTestPicture(layout);
     EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
     ShowFrame(run.GetEffect(), keys, options.keys.frame.value_or(0));
     const World rendered = run.Render(layer, "rendering");
@@ -74,29 +83,41 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
                     const std::optional<std::string>& input, const std::string& output,
                     const std::optional<Keyframes>& keys) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
-        throw HostError(
+        throw Mistake(
             "rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
     }
     if (!options.frames)
-        throw HostError("rendering a sequence: --frames A-B is needed with frame patterns");
+        throw Mistake("rendering a sequence: --frames A-B is needed with frame patterns");
     CheckFramePattern(*input);
     CheckFramePattern(output);
     CheckImageOutputPath(output);
     const FrameRange range = *options.frames;
     CheckOutputFolder(FrameName(output, range.first));
-    // Every input frame is there before the first output is written.
+    // Every input frame is there before the first output is written, and none is an output.
+    std::map<FileId, std::string> inputs;
     for (long frame = range.first; frame <= range.last; ++frame) {
         const std::string name = FrameName(*input, frame);
-        if (access(name.c_str(), R_OK) != 0)
-            throw HostError("reading " + name + ": " + std::strerror(errno));
+        FileId id;
+        if (access(name.c_str(), R_OK) != 0 || !IdentifyFile(name, id))
+            throw HostError("reading " + name + ": " + std::strerror(errno), ErrorKind::IO);
+        inputs.emplace(id, name);
+    }
+    for (long frame = range.first; frame <= range.last; ++frame) {
+        const std::string name = FrameName(output, frame);
+        FileId id;
+        const auto same = IdentifyFile(name, id) ? inputs.find(id) : inputs.end();
+        if (same != inputs.end())
+            throw Mistake("writing " + name + ": it is the input frame " + same->second + " itself");
     }
 
     const PixelLayout layout = WorldLayout(options.host);
-    World first = ReadImage(FrameName(*input, range.first), layout);
+    World first = ReadImage(FrameName(*input, range.first), layout, options.host.maxPixels);
     EffectSession run(options.effect, options.host, context, first.Width(), first.Height());
     Progress progress(range.last - range.first + 1);
     for (long frame = range.first; frame <= range.last; ++frame) {
-        World layer = frame == range.first ? std::move(first) : ReadImage(FrameName(*input, frame), layout);
+        World layer = frame == range.first
+                          ? std::move(first)
+                          : ReadImage(FrameName(*input, frame), layout, options.host.maxPixels);
         ShowFrame(run.GetEffect(), keys, frame);
         const World rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
         WriteImage(FrameName(output, frame), rendered);
@@ -108,15 +129,17 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
                   const std::optional<std::string>& input, const std::string& output,
                   const std::optional<Keyframes>& keys) {
     if (options.frames)
-        throw HostError("rendering raw frames: --frames applies to image sequences only");
+        throw Mistake("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
     const PixelLayout layout = WorldLayout(options.host);
-    std::unique_ptr<RawFrameReader> reader;
     if (input)
+        RefuseSameFile(*input, output);
+    std::unique_ptr<RawFrameReader> reader;
+    if (input) {
         reader = std::make_unique<RawFrameReader>(*input);
-    if (output == "-") {
-        // A reader that goes away should give a message, not a silent death by signal.
-        std::signal(SIGPIPE, SIG_IGN);
+        // Nothing is allocated and no output touched before the first byte arrives.
+        if (reader->AtEnd())
+            throw HostError("reading " + reader->Name() + ": no frames in it", ErrorKind::IO);
     }
     RawFrameWriter writer(output);
     EffectSession run(options.effect, options.host, context, size.width, size.height);
@@ -155,7 +178,7 @@ void RunRender(const RenderOptions& options, const CommandContext& context) {
         RenderSequence(options, context, input, output, keys);
     } else {
         if ((input && *input == "-") || output == "-") {
-            throw HostError("rendering: standard input and output carry raw frames only; give --raw WxH");
+            throw Mistake("rendering: standard input and output carry raw frames only; give --raw WxH");
         }
         RenderPicture(options, context, input, output, keys);
     }

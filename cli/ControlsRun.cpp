@@ -9,7 +9,7 @@ namespace {
 
 World ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input) {
     const PixelLayout layout = WorldLayout(hostOptions);
-    return input ? ReadImage(*input, layout) : MakeTestPicture(layout);
+    return input ? ReadImage(*input, layout, hostOptions.maxPixels) : MakeTestPicture(layout);
 }
 
 }   // namespace

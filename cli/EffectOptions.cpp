@@ -2,6 +2,7 @@
 #include "cli/EffectOptions.h"
 
 #include "core/ModuleLibrary.h"
+#include "core/NumberText.h"
 
 #include <cctype>
 #include <cerrno>
@@ -30,35 +31,9 @@ constexpr A_long ID_SHAPE = 14;
 constexpr A_long ID_FILL = 15;
 constexpr A_long ID_FALLOFF = 16;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 /// Digits only, no sign, into [min, max].
 bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& value) {
-    if (text.empty() || text.size() > 12)
-        return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (!IsDigit(c))
-            return false;
-        v = (v * 10) + static_cast<uint64_t>(c - '0');
-    }
-    if (v < min || v > max)
-        return false;
-    value = v;
-    return true;
-}
-
-bool ParseSignedLong(const std::string& text, A_long& value) {
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::string digits = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? text.substr(1) : text;
-    uint64_t magnitude = 0;
-    if (!ParseWhole(digits, 0, negative ? 2147483648ULL : 2147483647ULL, magnitude))
-        return false;
-    value =
-        static_cast<A_long>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
-    return true;
+    return ParseUnsigned(text, min, max, value);
 }
 
 /// "N/D" with 0 < N and 0 < D, and N <= D when `atMostOne`.
@@ -178,8 +153,8 @@ void ApplyPopup(Effect& effect, const char* key, const std::string& option,
     if (!text)
         return;
     Apply(option, [&] {
-        A_long value = 0;
-        if (ParseSignedLong(*text, value)) {
+        int64_t value = 0;
+        if (ParseInteger(*text, INT32_MIN, INT32_MAX, value)) {
             effect.SetChoice(key, static_cast<int>(value));
         } else {
             effect.SetChoice(key, *text);
@@ -190,56 +165,15 @@ void ApplyPopup(Effect& effect, const char* key, const std::string& option,
 }   // namespace
 
 bool ParseFixed(const std::string& text, PF_Fixed& value) {
-    // Exact from the digits, so a tie is a tie even where the decimal has no double.
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    uint64_t whole = 0;
-    std::size_t wholeDigits = 0;
-    for (; i < n && IsDigit(text[i]); ++i, ++wholeDigits) {
-        whole = (whole * 10) + static_cast<uint64_t>(text[i] - '0');
-        if (whole > 32768)
-            return false;
-    }
-    std::vector<unsigned> fraction;
-    if (i < n && text[i] == '.') {
-        for (++i; i < n && IsDigit(text[i]); ++i)
-            fraction.push_back(static_cast<unsigned>(text[i] - '0'));
-    }
-    if (i != n || (wholeDigits == 0 && fraction.empty()))
+    int32_t v = 0;
+    if (!ParseFixed16(text, v))
         return false;
-
-    // Multiply the decimal fraction by 65536 digit by digit; what carries out is whole units.
-    unsigned carry = 0;
-    for (std::size_t k = fraction.size(); k-- > 0;) {
-        const unsigned t = (fraction[k] * 65536u) + carry;
-        fraction[k] = t % 10u;
-        carry = t / 10u;
-    }
-    uint64_t scaled = (whole * 65536u) + carry;
-    if (!fraction.empty() && fraction[0] >= 5)
-        ++scaled;   // half or more: away from zero
-
-    if (scaled > (negative ? 2147483648ULL : 2147483647ULL))
-        return false;
-    value = static_cast<PF_Fixed>(negative ? -static_cast<int64_t>(scaled) : static_cast<int64_t>(scaled));
+    value = v;
     return true;
 }
 
 bool ParseDouble(const std::string& text, double& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
+    return ParseDecimal(text, value);
 }
 
 void AddEffectOptions(CLI::App* app, EffectOptions& options) {
@@ -332,6 +266,16 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
            },
            "threads that share a render's rows; 0 = all cores (default)")
         ->option_text("N");
+    app->add_option_function<std::string>(
+           "--max-pixels",
+           [&options](const std::string& text) {
+               uint64_t n = 0;
+               if (!ParseWhole(text, 1, 32767ULL * 32767ULL, n))
+                   throw BadValue("--max-pixels", "a number from 1 to 1073676289 (32767x32767)", text);
+               options.maxPixels = static_cast<long long>(n);
+           },
+           "refuse picture inputs of more pixels, before reading them (default 134217728, 16384x8192)")
+        ->option_text("N");
     app->add_option("--module", options.modulePath,
                     "effect module to load (default: Corvelle.so beside the command)")
         ->option_text("PATH");
@@ -344,15 +288,17 @@ PixelLayout WorldLayout(const HostOptions& options) {
             return PixelLayout::Argb8;
         if (options.depth == WorldDepth::Bits16)
             return PixelLayout::Argb16;
-        throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32");
+        throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32",
+                        ErrorKind::BadValue);
     case HostApp::Premiere:
         if (options.depth == WorldDepth::Bits8)
             return PixelLayout::Bgra8;
         if (options.depth == WorldDepth::Bits32)
             return PixelLayout::BgraFloat;
-        throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16");
+        throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16",
+                        ErrorKind::BadValue);
     }
-    throw HostError("--host: unknown host");
+    throw HostError("--host: unknown host", ErrorKind::BadValue);
 }
 
 HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight) {

@@ -39,13 +39,14 @@ enum class WorldDepth { Bits8 = 8, Bits16 = 16, Bits32 = 32 };
 struct HostOptions {
     HostSettings settings;   // all but the layer size, which the layer decides
     WorldDepth depth = WorldDepth::Bits8;
-    std::string modulePath;   // empty = the module beside the command
+    std::string modulePath;                   // empty = the module beside the command
+    long long maxPixels = 16384LL * 8192LL;   // picture inputs with more are refused unread
 };
 
 /// Adds --shape, --origin, --width, --height, --angle, --feather, --fill, --color, --opacity,
 /// --blend, --invert, --mask-only and --falloff; malformed values fail the parse.
 void AddEffectOptions(CLI::App* app, EffectOptions& options);
-/// Adds --host, --depth, --par, --downsample, --quality, --threads and --module.
+/// Adds --host, --depth, --par, --downsample, --quality, --threads, --module and --max-pixels.
 void AddHostOptions(CLI::App* app, HostOptions& options);
 
 /// The settings for a Host rendering a layer of `layerWidth` × `layerHeight`. Throws HostError
@@ -62,7 +63,7 @@ void ApplyEffectOptions(const EffectOptions& options, Effect& effect);
 /// A decimal number ([+-]digits[.digits]) in 16.16, rounded to nearest with ties away from
 /// zero, computed exactly from the digits; false when malformed or outside the 16.16 range.
 bool ParseFixed(const std::string& text, PF_Fixed& value);
-/// A finite double from the whole text (strtod); false otherwise.
+/// A finite decimal number from the whole text (ParseDecimal); false otherwise.
 bool ParseDouble(const std::string& text, double& value);
 
 }   // namespace corvelle

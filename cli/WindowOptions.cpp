@@ -2,10 +2,10 @@
 #include "cli/WindowOptions.h"
 
 #include "core/HostError.h"
+#include "params/ModuleDescription.h"
+#include "core/NumberText.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 namespace corvelle {
 namespace {
@@ -14,19 +14,14 @@ namespace {
 constexpr double kMaxCoordinate = 1.0e4;
 
 bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+    return ParseDecimal(text, value);
 }
 
 void RequireWithin(double value, double limit, const std::string& what) {
     if (std::fabs(value) > limit) {
-        throw HostError(what + ": " + std::to_string(value) + " is outside ±" +
-                        std::to_string(static_cast<long>(limit)));
+        throw HostError(
+            what + ": " + Decimal(value) + " is not between -" + Decimal(limit) + " and " + Decimal(limit),
+            ErrorKind::BadValue);
     }
 }
 
@@ -46,7 +41,7 @@ void ParseNumberPair(const std::string& text, const std::string& what, double& x
     const std::size_t comma = text.find(',');
     if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), x) ||
         !ParseNumber(text.substr(comma + 1), y)) {
-        throw HostError(what + ": expected two numbers as X,Y, got \"" + text + "\"");
+        throw HostError(what + ": expected two numbers as X,Y, got \"" + text + "\"", ErrorKind::BadValue);
     }
 }
 
@@ -55,7 +50,8 @@ WindowPixel ParseWindowPixel(const std::string& text, const std::string& what) {
     double y = 0.0;
     ParseNumberPair(text, what, x, y);
     if (x != std::trunc(x) || y != std::trunc(y)) {
-        throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"");
+        throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"",
+                        ErrorKind::BadValue);
     }
     RequireWithin(x, 1.0e6, what);
     RequireWithin(y, 1.0e6, what);
@@ -80,9 +76,9 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            "--zoom",
            [&options](const std::string& text) {
                double zoom = 0.0;
-               if (!ParseNumber(text, zoom) || !IsWindowZoom(zoom)) {
-                   throw CLI::ValidationError("--zoom",
-                                              "expected a number from 1/64 to 64, got \"" + text + "\"");
+               if (!ParseDecimalOrRatio(text, zoom) || !IsWindowZoom(zoom)) {
+                   throw CLI::ValidationError(
+                       "--zoom", "expected a number or ratio from 1/64 to 64, got \"" + text + "\"");
                }
                options.zoom = zoom;
            },

@@ -26,6 +26,5 @@ if [ -f fuzz/CMakeLists.txt ]; then
     cmake --preset fuzz >/dev/null
     cmake --build --preset fuzz -j "${jobs}"
     echo "== fuzz: run"
-    fuzz/run.sh build/fuzz "${CORVELLE_FUZZ_SECONDS:-60}"
-    fuzz/run.sh build/fuzz "${CORVELLE_FUZZ_MESSAGES_SECONDS:-20}" messages
+    fuzz/run.sh build/fuzz "${CORVELLE_FUZZ_SECONDS:-100}"
 fi

@@ -19,7 +19,8 @@ void CheckOverlayOutputPath(const std::string& path) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return std::tolower(c); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) {
-        throw HostError("writing " + path + ": the overlay is a PNG picture, so its name must end in .png");
+        throw HostError("writing " + path + ": the overlay is a PNG picture, so its name must end in .png",
+                        ErrorKind::BadValue);
     }
     CheckOutputFolder(path);
 }
@@ -53,8 +54,12 @@ void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const s
                  const std::string& tracePath) {
     OverlayCanvas canvas(window.Width(), window.Height());
     PaintRenderedLayer(canvas, host, window, rendered);
+    // Calls are recorded only while the draw event runs, and only when a trace is asked for.
     host.Trace().Clear();
+    const bool recording = host.Trace().Enabled();
+    host.Trace().SetEnabled(recording || !tracePath.empty());
     SendDrawEvent(host, window, canvas);
+    host.Trace().SetEnabled(recording);
     if (!tracePath.empty()) {
         std::ostringstream lines;
         host.Trace().WriteJsonLines(lines);

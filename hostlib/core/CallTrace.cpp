@@ -6,6 +6,8 @@
 namespace corvelle {
 
 void CallTrace::Record(CallRecord record) {
+    if (!Enabled())
+        return;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_records.push_back(std::move(record));
 }

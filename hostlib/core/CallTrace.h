@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstddef>
 #include <iosfwd>
 #include <mutex>
@@ -20,10 +21,14 @@ struct CallRecord {
     long result = 0;        // what the host returned (PF_Err or SPErr), 0 when nothing
 };
 
-/// Thread-safe, append-only during a command; read back by tests and `--trace`.
+/// Thread-safe, append-only during a command; read back by tests and `--trace`. A host made for
+/// a front-end records nothing unless asked (SetEnabled), so a long run's memory stays flat.
 class CallTrace {
 public:
+    /// Appends the record while recording is on; otherwise does nothing.
     void Record(CallRecord record);
+    bool Enabled() const { return m_enabled.load(std::memory_order_relaxed); }
+    void SetEnabled(bool enabled) { m_enabled.store(enabled, std::memory_order_relaxed); }
     std::vector<CallRecord> Records() const;
     /// How many recorded calls have this function name (and suite, when given).
     std::size_t Count(const std::string& function, const std::string& suite = {}) const;
@@ -34,6 +39,7 @@ public:
     void WriteJsonLines(std::ostream& out) const;
 
 private:
+    std::atomic<bool> m_enabled{true};
     mutable std::mutex m_mutex;
     std::vector<CallRecord> m_records;
 };

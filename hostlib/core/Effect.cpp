@@ -184,6 +184,8 @@ std::unique_ptr<Effect::Impl> Effect::Impl::Create(const std::string& path, cons
     auto impl =
         std::make_unique<Impl>(ModuleLibrary::Shared(path.empty() ? DefaultModulePath() : path), settings);
     impl->host.SetBalancePolicy(BalancePolicy::Warn);
+    impl->host.Trace().SetEnabled(false);   // a front-end asks for a trace where it wants one
+    impl->host.SetClampWrittenValues(true);
     impl->host.Faults() = faults;
     impl->Check(impl->host.GlobalSetup(), "setting up the effect");
     impl->Check(impl->host.ParamsSetup(), "setting up the effect's parameters");

@@ -7,6 +7,7 @@
 #include "suites/RenderSuites.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -337,6 +338,8 @@ PF_Err Host::Event(PF_EventExtra& event) {
     for (std::size_t i = 1; i < copies.size() && i < m_current.size(); ++i) {
         if (copies[i].uu.change_flags & PF_ChangeFlag_CHANGED_VALUE) {
             m_current[i].u = copies[i].u;
+            if (m_clampWrittenValues)
+                ClampToValidRange(m_registered[i - 1], m_current[i]);
             supervisedChanged = supervisedChanged || (m_current[i].flags & PF_ParamFlag_SUPERVISE);
         }
     }
@@ -345,6 +348,35 @@ PF_Err Host::Event(PF_EventExtra& event) {
         return err ? err : updateErr;
     }
     return err;
+}
+
+void ClampToValidRange(const PF_ParamDef& registered, PF_ParamDef& param) {
+    switch (param.param_type) {
+    case PF_Param_FLOAT_SLIDER: {
+        const double low = registered.u.fs_d.valid_min;
+        const double high = registered.u.fs_d.valid_max;
+        double& value = param.u.fs_d.value;
+        value = std::isnan(value) ? low : std::min(std::max(value, low), high);
+        break;
+    }
+    case PF_Param_FIX_SLIDER:
+        param.u.fd.value =
+            std::min(std::max(param.u.fd.value, registered.u.fd.valid_min), registered.u.fd.valid_max);
+        break;
+    case PF_Param_ANGLE:
+        // An angle registered without a range (both 0) turns freely.
+        if (registered.u.ad.valid_min < registered.u.ad.valid_max) {
+            param.u.ad.value =
+                std::min(std::max(param.u.ad.value, registered.u.ad.valid_min), registered.u.ad.valid_max);
+        }
+        break;
+    case PF_Param_POPUP:
+        param.u.pd.value =
+            std::min<A_long>(std::max<A_long>(param.u.pd.value, 1), registered.u.pd.num_choices);
+        break;
+    case PF_Param_CHECKBOX: param.u.bd.value = param.u.bd.value != 0; break;
+    default: break;
+    }
 }
 
 PF_Err Host::Command(PF_Cmd cmd, PF_LayerDef* output, void* extra) {
@@ -401,6 +433,8 @@ void Host::AddBalanceCheck(std::function<std::vector<std::string>()> check) {
 
 void Host::RecordCall(const std::string& suite, int version, const std::string& function, nlohmann::json args,
                       long result) {
+    if (!m_trace.Enabled())
+        return;
     m_trace.Record(CallRecord{suite, version, function, std::move(args), result});
 }
 

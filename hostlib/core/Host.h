@@ -46,6 +46,10 @@ struct ParamUIState {
     bool disabled = false;
 };
 
+/// What a production host stores of a value the module wrote: `param` clamped to the valid range
+/// `registered` declares (sliders, ranged angles, popups; a checkbox becomes 0 or 1).
+void ClampToValidRange(const PF_ParamDef& registered, PF_ParamDef& param);
+
 class Host {
 public:
     Host(PF_EntryPointFunc entry, HostSettings settings = {});
@@ -59,6 +63,10 @@ public:
     const CallTrace& Trace() const { return m_trace; }
     SuiteRegistry& Suites() { return m_suites; }
     void SetBalancePolicy(BalancePolicy policy) { m_policy = policy; }
+    /// Whether Event stores what the module writes clamped to each parameter's valid range, as a
+    /// production host does (front-ends), or as written (tests of the module's own formulas,
+    /// the default). The module's drag formulas may write values outside the range.
+    void SetClampWrittenValues(bool clamp) { m_clampWrittenValues = clamp; }
 
     // ---- Commands. Each builds fresh PF_InData/PF_OutData, calls the module once, checks the
     // suite balance, and returns the module's result.
@@ -78,7 +86,8 @@ public:
     PF_Err Render(World& input, World& output);
     /// PF_Cmd_EVENT with copies of the current parameters (HostError after a failed
     /// ParamsSetup); a value the module marks with PF_ChangeFlag_CHANGED_VALUE becomes the
-    /// parameter's new value (and a supervised one then gets UpdateParamsUI).
+    /// parameter's new value (clamped to its valid range when SetClampWrittenValues asks for it)
+    /// and a supervised one then gets UpdateParamsUI.
     PF_Err Event(PF_EventExtra& event);
     /// Any selector, with the current parameters, for dispatch tests; after a failed
     /// ParamsSetup only those sent without parameters (About, Global setup and setdown).
@@ -176,6 +185,7 @@ private:
     CallTrace m_trace;
     SuiteRegistry m_suites;
     BalancePolicy m_policy = BalancePolicy::Throw;
+    bool m_clampWrittenValues = false;
     std::unique_ptr<Impl> m_impl;
 
     PF_InData m_inData{};

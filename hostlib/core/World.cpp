@@ -4,6 +4,9 @@
 #include "core/HostError.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <string>
 
@@ -13,7 +16,38 @@ namespace {
 
 constexpr uint8_t kPaddingFill = 0xCD;
 
+[[noreturn]] void OutOfMemory(PixelLayout layout, A_long width, A_long height) {
+    const double mib = static_cast<double>(width) * static_cast<double>(height) *
+                       static_cast<double>(BytesPerPixel(layout)) / 1048576.0;
+    throw HostError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) +
+                        " picture (" + std::to_string(static_cast<long long>(std::ceil(mib))) + " MiB)",
+                    ErrorKind::OutOfMemory);
+}
+
 }   // namespace
+
+void ZeroedBytes::Free::operator()(uint8_t* p) const {
+    std::free(p);
+}
+
+ZeroedBytes::ZeroedBytes(std::size_t size) : m_size(size) {
+    if (size > 0) {
+        m_data.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
+        if (!m_data)
+            throw std::bad_alloc();
+    }
+}
+
+ZeroedBytes::ZeroedBytes(const uint8_t* first, std::size_t size) : ZeroedBytes(size) {
+    if (size > 0)
+        std::memcpy(m_data.get(), first, size);
+}
+
+ZeroedBytes& ZeroedBytes::operator=(const ZeroedBytes& other) {
+    if (this != &other)
+        *this = ZeroedBytes(other);
+    return *this;
+}
 
 World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
     : m_layout(layout), m_padBytes(padBytes) {
@@ -27,7 +61,11 @@ World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
         throw HostError("cannot make a world: rows of " + std::to_string(rowBytes) +
                         " bytes exceed the host's row size");
     }
-    m_bytes.assign(rowBytes * static_cast<std::size_t>(height), 0);
+    try {
+        m_bytes = ZeroedBytes(rowBytes * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(layout, width, height);
+    }
     for (A_long y = 0; y < height; ++y) {
         std::fill_n(m_bytes.data() + static_cast<std::size_t>(y) * rowBytes + pixelBytes,
                     static_cast<std::size_t>(padBytes), kPaddingFill);
@@ -63,8 +101,7 @@ World World::Borrow(PixelLayout layout, A_long width, A_long height, std::size_t
 World::World(const World& other)
     : m_layout(other.m_layout), m_padBytes(other.m_padBytes), m_bytes(other.m_bytes), m_def(other.m_def) {
     if (other.m_borrowed) {
-        m_bytes.assign(other.Base(),
-                       other.Base() + other.RowBytes() * static_cast<std::size_t>(other.Height()));
+        m_bytes = ZeroedBytes(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
     }
     Rebind();
 }
@@ -75,8 +112,7 @@ World& World::operator=(const World& other) {
         m_padBytes = other.m_padBytes;
         m_bytes = other.m_bytes;
         if (other.m_borrowed) {
-            m_bytes.assign(other.Base(),
-                           other.Base() + other.RowBytes() * static_cast<std::size_t>(other.Height()));
+            m_bytes = ZeroedBytes(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
         }
         m_borrowed = nullptr;
         m_def = other.m_def;

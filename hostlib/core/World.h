@@ -7,9 +7,34 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace corvelle {
+
+/// Zeroed bytes from calloc: the system hands large blocks out as untouched zero pages, so
+/// memory is committed only where pixels are written (a short input costs what it holds).
+class ZeroedBytes {
+public:
+    ZeroedBytes() = default;
+    /// Throws std::bad_alloc.
+    explicit ZeroedBytes(std::size_t size);
+    ZeroedBytes(const uint8_t* first, std::size_t size);
+    ZeroedBytes(const ZeroedBytes& other) : ZeroedBytes(other.data(), other.size()) {}
+    ZeroedBytes& operator=(const ZeroedBytes& other);
+    ZeroedBytes(ZeroedBytes&&) noexcept = default;
+    ZeroedBytes& operator=(ZeroedBytes&&) noexcept = default;
+
+    uint8_t* data() const { return m_data.get(); }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+
+private:
+    struct Free {
+        void operator()(uint8_t* p) const;
+    };
+    std::unique_ptr<uint8_t[], Free> m_data;
+    std::size_t m_size = 0;
+};
 
 /// The four native layouts: the compositor's ARGB 8 and 16 bit, the editor's BGRA 8 bit and float.
 using PixelLayout = PixelFormat;
@@ -17,14 +42,14 @@ using PixelLayout = PixelFormat;
 class World {
 public:
     /// Rows are `width * BytesPerPixel + padBytes` apart; the padding is filled with 0xCD so a
-    /// stride fault shows. extent_hint covers the whole world; Argb16 sets PF_WorldFlag_DEEP.
+    /// stride fault shows. Throws HostError (OutOfMemory) naming the size when memory runs out. extent_hint covers the whole world; Argb16 sets PF_WorldFlag_DEEP.
     World(PixelLayout layout, A_long width, A_long height, A_long padBytes = 0);
     /// Lends the caller's pixels (not copied, not freed): rows `rowBytes` apart, at least
     /// width × BytesPerPixel. Copies of a borrowed world own a copy of its pixels.
     static World Borrow(PixelLayout layout, A_long width, A_long height, std::size_t rowBytes, void* data);
     World(const World& other);
     World& operator=(const World& other);
-    // A moved vector keeps its buffer, so the lent pointer stays right.
+    // Moved bytes keep their buffer, so the lent pointer stays right.
     World(World&&) noexcept = default;
     World& operator=(World&&) noexcept = default;
 
@@ -57,7 +82,7 @@ private:
 
     PixelLayout m_layout;
     A_long m_padBytes;
-    std::vector<uint8_t> m_bytes;
+    ZeroedBytes m_bytes;
     void* m_borrowed = nullptr;
     PF_EffectWorld m_def{};
 };

@@ -1,13 +1,16 @@
-// Temporary-file-then-rename output, with the permissions a plain create would give.
+// Temporary-file-then-rename output with the permissions cp would keep, and straight-through
+// writes for outputs that are not files.
 #include "io/AtomicFile.h"
 
 #include "core/HostError.h"
+#include "io/FileOps.h"
+#include "io/TempFiles.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +19,9 @@
 namespace corvelle {
 namespace {
 
+// Links are followed at most this deep, as the kernel does.
+constexpr int kMaxLinks = 40;
+
 std::string Folder(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -23,94 +29,156 @@ std::string Folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// The extension including its dot, or empty; only the last path component counts.
-std::string Extension(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return "";
-    if (dot == (slash == std::string::npos ? 0 : slash + 1))
-        return "";   // a hidden file's name
-    return path.substr(dot);
-}
-
-/// mkstemps creates 0600; a finished output gets what open(O_CREAT, 0666) would give.
+/// A new file gets what open(O_CREAT, 0666) would give it under the umask of the moment, read
+/// where the kernel shows it, since setting and restoring it would race with other threads.
 mode_t CreationMode() {
-    static std::once_flag once;
-    static mode_t mode = 0644;
-    std::call_once(once, [] {
-        const mode_t mask = umask(022);
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    } else {
+        mask = umask(022);
         umask(mask);
-        mode = static_cast<mode_t>(0666 & ~mask);
-    });
-    return mode;
+    }
+    return static_cast<mode_t>(0666 & ~mask);
 }
 
 std::string Why() {
     return std::strerror(errno);
 }
 
+[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
+    throw HostError("writing " + path + ": " + why, ErrorKind::IO);
+}
+
+/// `path` with symbolic links in its last component followed, so that renaming onto the result
+/// replaces the file a link points to (a dangling link leads to where the file will be made).
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int depth = 0; depth < kMaxLinks; ++depth) {
+        struct stat info {};
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = readlink(current.c_str(), buffer.data(), PATH_MAX);
+        if (n < 0)
+            return current;
+        const std::string link(buffer.data(), static_cast<std::size_t>(n));
+        current =
+            (link[0] == '/' || current.find('/') == std::string::npos) ? link : Folder(current) + "/" + link;
+    }
+    errno = ELOOP;
+    Refuse(path, Why());
+}
+
+/// Names that reach the process's own descriptors (/dev/stdout, /proc/self/fd/1) must be written
+/// through: renaming a new file over what they resolve to would detach it from the descriptor.
+bool NamesADescriptor(const std::string& path) {
+    return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+}
+
 }   // namespace
 
 void CheckOutputFolder(const std::string& path) {
     if (path.empty())
-        throw HostError("writing output: no file name given");
-    const std::string folder = Folder(path);
+        throw HostError("writing output: no file name given", ErrorKind::BadValue);
+    const std::string folder = Folder(FollowLinks(path));
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        throw HostError("writing " + path + ": the folder " + folder + " does not exist");
+        Refuse(path, "the folder " + folder + " does not exist");
     }
 }
 
 AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
     CheckOutputFolder(path);
-    const std::string folder = Folder(path);
-    const std::string extension = Extension(path);
-    const std::size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string stem = name.substr(0, name.size() - extension.size());
+    m_target = FollowLinks(path);
+    struct stat existing {};
+    const bool exists = stat(m_target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        Refuse(path, Why());
+    }
+    if ((exists && !S_ISREG(existing.st_mode)) || NamesADescriptor(path)) {
+        m_direct = true;
+        m_fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | (exists ? O_TRUNC : O_CREAT | O_TRUNC),
+                    0666);
+        if (m_fd < 0)
+            Refuse(path, Why());
+        return;
+    }
+    // As cp does: a file this user may not write is left alone even where its folder is writable.
+    if (exists && faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+        Refuse(path, Why());
+
+    // A short fixed name, so a long output name never pushes it past the file-name limit.
+    const std::string folder = Folder(m_target);
     std::string pattern =
-        (folder == "." && slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
-        stem + ".corvelle-XXXXXX" + extension;
+        (m_target.find('/') == std::string::npos ? std::string() : folder + "/") + ".corvelle-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    m_fd = mkstemps(buffer.data(), static_cast<int>(extension.size()));
+    m_fd = mkostemp(buffer.data(), O_CLOEXEC);
     if (m_fd < 0)
-        throw HostError("writing " + path + ": cannot create a file in " + folder + ": " + Why());
+        Refuse(path, "cannot create a file in " + folder + ": " + Why());
     m_tempPath.assign(buffer.data());
-    fchmod(m_fd, CreationMode());
+    RememberTempFile(m_tempPath.c_str());
+    if (exists) {
+        // Owner first: changing it may clear set-id bits that the mode then restores.
+        if (fchown(m_fd, existing.st_uid, existing.st_gid) != 0) {
+            [[maybe_unused]] const int ignored = fchown(m_fd, static_cast<uid_t>(-1), existing.st_gid);
+        }
+        fchmod(m_fd, existing.st_mode & 07777);
+    } else {
+        fchmod(m_fd, CreationMode());
+    }
 }
 
 AtomicFile::~AtomicFile() {
     if (m_fd >= 0)
         close(m_fd);
-    if (!m_committed && !m_tempPath.empty())
+    if (!m_committed && !m_tempPath.empty()) {
         unlink(m_tempPath.c_str());
-}
-
-void AtomicFile::Write(const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(m_fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw HostError("writing " + m_path + ": " + Why());
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
+        ForgetTempFile(m_tempPath.c_str());
     }
 }
 
+void AtomicFile::Fail() const {
+    Refuse(m_path, Why());
+}
+
+void AtomicFile::Write(const void* data, std::size_t size) {
+    if (m_fd < 0)
+        Refuse(m_path, "the file is already closed");
+    if (!WriteAll(m_fd, data, size))
+        Fail();
+}
+
 void AtomicFile::Commit() {
-    if (fsync(m_fd) != 0)
-        throw HostError("writing " + m_path + ": " + Why());
+    if (m_fd < 0)
+        Refuse(m_path, "the file is already closed");
+    // A device or FIFO has nothing to flush to a disk.
+    if (!m_direct && !SyncFile(m_fd))
+        Fail();
     const int fd = m_fd;
     m_fd = -1;
     if (close(fd) != 0)
-        throw HostError("writing " + m_path + ": " + Why());
-    if (std::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
-        throw HostError("writing " + m_path + ": cannot rename " + m_tempPath + ": " + Why());
+        Fail();
+    if (!m_direct) {
+        if (!RenameFile(m_tempPath.c_str(), m_target.c_str()))
+            Fail();
+        ForgetTempFile(m_tempPath.c_str());
+        // The new name reaches the disk with the folder.
+        const int folder = open(Folder(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            fsync(folder);
+            close(folder);
+        }
     }
     m_committed = true;
 }

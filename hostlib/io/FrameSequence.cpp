@@ -3,6 +3,7 @@
 #include "io/FrameSequence.h"
 
 #include "core/HostError.h"
+#include "core/NumberText.h"
 
 namespace corvelle {
 namespace {
@@ -35,15 +36,10 @@ bool ParseConversion(const std::string& pattern, std::size_t begin, Conversion& 
 }
 
 bool ParseNumber(const std::string& text, long& value) {
-    if (text.empty() || text.size() > 9)
+    uint64_t v = 0;
+    if (!ParseUnsigned(text, 0, kMaxFrame, v))
         return false;
-    long v = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9')
-            return false;
-        v = (v * 10) + (ch - '0');
-    }
-    value = v;
+    value = static_cast<long>(v);
     return true;
 }
 
@@ -57,11 +53,11 @@ void CheckFramePattern(const std::string& pattern) {
     const std::size_t first = pattern.find('%');
     Conversion c;
     if (first == std::string::npos || !ParseConversion(pattern, first, c)) {
-        throw HostError("frame pattern " + pattern +
-                        ": needs one frame number conversion such as %d or %04d");
+        throw HostError("frame pattern " + pattern + ": needs one frame number conversion such as %d or %04d",
+                        ErrorKind::BadValue);
     }
     if (pattern.find('%', c.end) != std::string::npos) {
-        throw HostError("frame pattern " + pattern + ": holds more than one '%'");
+        throw HostError("frame pattern " + pattern + ": holds more than one '%'", ErrorKind::BadValue);
     }
 }
 

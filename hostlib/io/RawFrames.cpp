@@ -2,6 +2,7 @@
 #include "io/RawFrames.h"
 
 #include "core/HostError.h"
+#include "io/FileOps.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,7 +37,7 @@ RawFrameReader::RawFrameReader(const std::string& path) : m_name(DisplayName(pat
     }
     m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
-        throw HostError("reading " + m_name + ": " + Why());
+        throw HostError("reading " + m_name + ": " + Why(), ErrorKind::IO);
     m_owned = true;
 }
 
@@ -45,41 +46,55 @@ RawFrameReader::~RawFrameReader() {
         close(m_fd);
 }
 
-bool RawFrameReader::Next(World& world) {
-    const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
-    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
-    // Rows without padding take the frame as it comes; padded ones go through a buffer.
-    const bool straight = world.RowBytes() == rowBytes;
-    uint8_t* target = nullptr;
-    if (straight) {
-        target = frameBytes > 0 ? world.Row(0) : nullptr;
-    } else {
-        m_buffer.resize(frameBytes);
-        target = m_buffer.data();
-    }
+std::size_t RawFrameReader::ReadUpTo(uint8_t* data, std::size_t size) {
     std::size_t got = 0;
-    while (got < frameBytes) {
-        const ssize_t n = read(m_fd, target + got, frameBytes - got);
+    while (got < size && !m_ended) {
+        const ssize_t n = read(m_fd, data + got, size - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw HostError("reading " + m_name + ": " + Why());
+            throw HostError("reading " + m_name + ": " + Why(), ErrorKind::IO);
         }
         if (n == 0)
-            break;
+            m_ended = true;
         got += static_cast<std::size_t>(n);
     }
-    if (got == 0 && frameBytes > 0)
+    return got;
+}
+
+bool RawFrameReader::AtEnd() {
+    if (!m_peeked && !m_ended)
+        m_peeked = ReadUpTo(&m_peek, 1) == 1;
+    return !m_peeked;
+}
+
+bool RawFrameReader::Next(World& world) {
+    const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
+    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
+    if (frameBytes == 0 || AtEnd())
         return false;
+    // Straight into the world, so memory is committed as the bytes arrive, never ahead of them.
+    std::size_t got = 0;
+    const auto fill = [&](uint8_t* data, std::size_t size) {
+        std::size_t offset = 0;
+        if (m_peeked) {
+            data[0] = m_peek;
+            m_peeked = false;
+            offset = 1;
+        }
+        got += offset + ReadUpTo(data + offset, size - offset);
+    };
+    if (world.RowBytes() == rowBytes) {
+        fill(world.Row(0), frameBytes);
+    } else {
+        for (A_long y = 0; y < world.Height() && !m_ended; ++y)
+            fill(world.Row(y), rowBytes);
+    }
     if (got < frameBytes) {
         throw HostError("reading " + m_name + ": frame " + std::to_string(m_frames + 1) +
-                        " is short: " + std::to_string(frameBytes - got) + " of its " +
-                        std::to_string(frameBytes) + " bytes are missing");
-    }
-    if (!straight) {
-        for (A_long y = 0; y < world.Height(); ++y) {
-            std::memcpy(world.Row(y), m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), rowBytes);
-        }
+                            " is short: " + std::to_string(frameBytes - got) + " of its " +
+                            std::to_string(frameBytes) + " bytes are missing",
+                        ErrorKind::IO);
     }
     ++m_frames;
     return true;
@@ -108,17 +123,8 @@ void RawFrameWriter::Write(const World& world) {
         m_file->Write(p, frameBytes);
         return;
     }
-    std::size_t left = frameBytes;
-    while (left > 0) {
-        const ssize_t n = write(STDOUT_FILENO, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw HostError("writing " + m_name + ": " + Why());
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    if (!WriteAll(STDOUT_FILENO, p, frameBytes))
+        throw HostError("writing " + m_name + ": " + Why(), ErrorKind::IO);
 }
 
 void RawFrameWriter::Finish() {

@@ -24,17 +24,27 @@ public:
     RawFrameReader(const RawFrameReader&) = delete;
     RawFrameReader& operator=(const RawFrameReader&) = delete;
 
-    /// Fills `world` with the next frame; false when the stream ends between frames. A frame
-    /// cut short throws HostError saying how many bytes were missing.
+    /// Whether the stream has ended between frames, waiting for its next byte if need be; lets
+    /// a caller refuse an empty stream before allocating a frame or touching an output.
+    bool AtEnd();
+    /// Fills `world` with the next frame, straight into its rows; false when the stream ends
+    /// between frames. A frame cut short throws HostError (IO) saying how many bytes were
+    /// missing.
     bool Next(World& world);
     long FramesRead() const { return m_frames; }
+    const std::string& Name() const { return m_name; }
 
 private:
+    /// Reads up to `size` bytes, fewer only at the end of the stream.
+    std::size_t ReadUpTo(uint8_t* data, std::size_t size);
+
     std::string m_name;
     int m_fd = -1;
     bool m_owned = false;
     long m_frames = 0;
-    std::vector<uint8_t> m_buffer;
+    bool m_peeked = false;   // m_peek holds the next frame's first byte
+    bool m_ended = false;
+    uint8_t m_peek = 0;
 };
 
 class RawFrameWriter {

@@ -4,19 +4,30 @@
 #include "io/AtomicFile.h"
 #include "core/HostError.h"
 #include "io/PixelConversion.h"
+#include "pictures/StderrCapture.h"
 
+#include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvelle {
 namespace {
 
 // The point parameter cannot address a layer pixel beyond 16.16's range.
 constexpr int kMaxSide = 32767;
+constexpr long long kMaxPixelLimit = static_cast<long long>(kMaxSide) * kMaxSide;
+// Deflate packs at most about 1032 bytes into one, LZW about 2700 at its 12-bit codes.
+constexpr double kMaxPackingRatio = 4096.0;
 
 enum class FileKind { Png, Tiff, Exr, Other };
 
@@ -120,14 +131,15 @@ FileChannels ChannelsOfFile(const OIIO::ImageSpec& spec) {
     return c;
 }
 
+/// Converts `rows` rows of file samples into the world from row `top` on.
 template <class T, class W>
-void FileToWorld(const std::vector<T>& samples, const FileChannels& fc, World& world) {
+void FileToWorld(const T* samples, const FileChannels& fc, World& world, A_long top, A_long rows) {
     const ChannelOrder wc = ChannelsOf(world.Layout());
     const std::size_t stride = static_cast<std::size_t>(fc.count);
-    for (A_long y = 0; y < world.Height(); ++y) {
+    for (A_long y = 0; y < rows; ++y) {
         const T* src =
-            samples.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(world.Width()) * stride;
-        W* dst = reinterpret_cast<W*>(world.Row(y));
+            samples + static_cast<std::size_t>(y) * static_cast<std::size_t>(world.Width()) * stride;
+        W* dst = reinterpret_cast<W*>(world.Row(top + y));
         for (A_long x = 0; x < world.Width(); ++x, src += stride, dst += 4) {
             ToWorld(src[fc.red], dst[wc.red]);
             ToWorld(src[fc.green], dst[wc.green]);
@@ -141,21 +153,108 @@ void FileToWorld(const std::vector<T>& samples, const FileChannels& fc, World& w
     }
 }
 
+/// What a line says without a library's own prefix ("libpng error: ...").
+std::string Saying(const std::string& line) {
+    const std::size_t colon = line.find(": ");
+    return line.rfind("lib", 0) == 0 && colon != std::string::npos ? line.substr(colon + 2) : line;
+}
+
+/// The first lines an image library gave (its error text, what it printed), trimmed, without
+/// repeats or what `already` says, on one short line: a decoder may repeat itself per row.
+std::string OneLine(const std::string& text, const std::string& already = {}) {
+    constexpr std::size_t kMaxLines = 2;
+    constexpr std::size_t kMaxLength = 300;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size() && lines.size() < kMaxLines) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t");
+        const std::size_t last = line.find_last_not_of(" \t");
+        line = first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+        const std::string said = Saying(line);
+        bool repeated = said.empty() || already.find(said) != std::string::npos;
+        for (const std::string& kept : lines)
+            repeated = repeated || kept.find(said) != std::string::npos;
+        if (!repeated)
+            lines.push_back(line);
+        start = end + 1;
+    }
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += (joined.empty() ? "" : "; ") + line;
+    if (joined.size() > kMaxLength)
+        joined = joined.substr(0, kMaxLength) + "...";
+    return joined;
+}
+
+[[noreturn]] void Unreadable(const std::string& path, const std::string& why) {
+    const std::string line = OneLine(why);
+    throw HostError("reading " + path + ": " + (line.empty() ? "the image library gave no reason" : line),
+                    ErrorKind::IO);
+}
+
+/// Decodes a band of rows at a time, so the file's samples never need a picture-sized buffer and
+/// a file whose data ends early fails before the rows it lacks are touched.
 template <class T>
 void ReadSamples(OIIO::ImageInput& in, const std::string& path, OIIO::TypeDesc type, World& world) {
     const OIIO::ImageSpec& spec = in.spec();
-    std::vector<T> samples(static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height) *
-                           static_cast<std::size_t>(spec.nchannels));
-    if (!in.read_image(0, 0, 0, spec.nchannels, type, samples.data())) {
-        throw HostError("reading " + path + ": " + in.geterror());
-    }
+    const std::size_t rowSamples =
+        static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.nchannels);
+    const A_long band = static_cast<A_long>(std::max<std::size_t>(
+        1, std::min<std::size_t>(64, (std::size_t{4} << 20) / (rowSamples * sizeof(T)))));
+    std::vector<T> samples(rowSamples * static_cast<std::size_t>(band));
     const FileChannels fc = ChannelsOfFile(spec);
-    switch (world.Layout()) {
-    case PixelLayout::Argb8:
-    case PixelLayout::Bgra8: FileToWorld<T, uint8_t>(samples, fc, world); break;
-    case PixelLayout::Argb16: FileToWorld<T, uint16_t>(samples, fc, world); break;
-    case PixelLayout::BgraFloat: FileToWorld<T, float>(samples, fc, world); break;
+    for (A_long top = 0; top < world.Height(); top += band) {
+        const A_long rows = std::min<A_long>(band, world.Height() - top);
+        if (!in.read_scanlines(0, 0, spec.y + top, spec.y + top + rows, spec.z, 0, spec.nchannels, type,
+                               samples.data())) {
+            Unreadable(path, in.geterror());
+        }
+        switch (world.Layout()) {
+        case PixelLayout::Argb8:
+        case PixelLayout::Bgra8: FileToWorld<T, uint8_t>(samples.data(), fc, world, top, rows); break;
+        case PixelLayout::Argb16: FileToWorld<T, uint16_t>(samples.data(), fc, world, top, rows); break;
+        case PixelLayout::BgraFloat: FileToWorld<T, float>(samples.data(), fc, world, top, rows); break;
+        }
     }
+}
+
+/// The whole of a regular file; anything else (a FIFO, a device such as /dev/zero, a folder) is
+/// refused before a byte is read, so an endless input cannot hang the run.
+std::vector<unsigned char> ReadWholeFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        Unreadable(path, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        Unreadable(path, std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        Unreadable(path, S_ISDIR(info.st_mode) ? "is a folder" : "not a regular file");
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            Unreadable(path, std::strerror(errno));
+        if (n == 0)
+            break;   // shrunk while being read: what is there is all there is
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+std::string Size(long long width, long long height) {
+    return std::to_string(width) + "x" + std::to_string(height);
 }
 
 template <class W, class T>
@@ -179,39 +278,64 @@ std::vector<T> WorldToFile(const World& world) {
 template <class T>
 void WriteSamples(const std::string& path, const World& world, const std::vector<T>& samples,
                   OIIO::TypeDesc type) {
-    AtomicFile file(path);
-    std::unique_ptr<OIIO::ImageOutput> out = OIIO::ImageOutput::create(file.TempPath());
+    // Encoded in memory, so every byte reaches the disk through the checked writer.
+    std::vector<unsigned char> encoded;
+    OIIO::Filesystem::IOVecOutput proxy(encoded);
+    // By format name, since the output's own name may be nothing but its ending (".png").
+    static const char* const kFormats[] = {"png", "tiff", "openexr"};
+    const char* format = kFormats[static_cast<int>(KindOf(path))];
+    std::unique_ptr<OIIO::ImageOutput> out = OIIO::ImageOutput::create(format, &proxy);
     if (!out)
-        throw HostError("writing " + path + ": " + OIIO::geterror());
+        throw HostError("writing " + path + ": " + OneLine(OIIO::geterror()), ErrorKind::IO);
     OIIO::ImageSpec spec(world.Width(), world.Height(), 4, type);
     spec.channelnames = {"R", "G", "B", "A"};
     spec.alpha_channel = 3;
     spec.attribute("oiio:UnassociatedAlpha", 1);
-    if (!out->open(file.TempPath(), spec) || !out->write_image(type, samples.data()) || !out->close()) {
-        throw HostError("writing " + path + ": " + out->geterror());
+    if (!out->open(format, spec) || !out->write_image(type, samples.data()) || !out->close()) {
+        throw HostError("writing " + path + ": " + OneLine(out->geterror()), ErrorKind::IO);
     }
-    file.Commit();
+    WriteFileAtomically(path, encoded);
 }
 
-}   // namespace
-
-World ReadImage(const std::string& path, PixelLayout layout) {
+World DecodeImage(const std::string& path, const std::vector<unsigned char>& bytes, PixelLayout layout,
+                  long long maxPixels) {
+    OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
-    std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config);
+    std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config, &proxy);
     if (!in) {
         std::string why = OIIO::geterror();
-        throw HostError("reading " + path + ": " +
-                        (why.empty() ? "not an image file OpenImageIO can read" : why));
+        Unreadable(path, why.empty() ? "not an image file OpenImageIO can read" : why);
     }
     const OIIO::ImageSpec& spec = in->spec();
     if (spec.width < 1 || spec.height < 1 || spec.depth != 1 || spec.nchannels < 1) {
-        throw HostError("reading " + path + ": not a flat picture with at least one channel");
+        Unreadable(path, "not a flat picture with at least one channel");
     }
     if (spec.width > kMaxSide || spec.height > kMaxSide) {
-        throw HostError("reading " + path + ": " + std::to_string(spec.width) + "x" +
-                        std::to_string(spec.height) + " is larger than the " + std::to_string(kMaxSide) +
-                        " pixels a layer side may have");
+        Unreadable(path, Size(spec.width, spec.height) + " is larger than the " + std::to_string(kMaxSide) +
+                             " pixels a layer side may have");
+    }
+    const long long pixels = static_cast<long long>(spec.width) * spec.height;
+    if (pixels > std::min(maxPixels, kMaxPixelLimit)) {
+        Unreadable(path, Size(spec.width, spec.height) + " is " + std::to_string(pixels) +
+                             " pixels, more than the limit of " + std::to_string(maxPixels) +
+                             " (--max-pixels)");
+    }
+    // No coding the readers know packs more than this into a byte, so a header claiming more
+    // describes data the file does not hold; refused before its picture is allocated.
+    const double declared = static_cast<double>(pixels) * spec.nchannels * spec.format.size();
+    if (declared > static_cast<double>(bytes.size()) * kMaxPackingRatio + 65536.0) {
+        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) + " picture that its " +
+                             std::to_string(bytes.size()) + " bytes cannot hold");
+    }
+    // Stored without compression, the samples must all be there: a file cut short is refused
+    // before its reader allocates buffers for the data it claims.
+    if (spec.get_string_attribute("compression") == "none" && declared > static_cast<double>(bytes.size())) {
+        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) +
+                             " picture without compression, but the file ends " +
+                             std::to_string(static_cast<long long>(declared) -
+                                            static_cast<long long>(bytes.size())) +
+                             " bytes early");
     }
     World world(layout, spec.width, spec.height);
     const bool uniform = spec.channelformats.empty();
@@ -223,12 +347,34 @@ World ReadImage(const std::string& path, PixelLayout layout) {
         // Half, float and anything else come as float, the only type that holds them all.
         ReadSamples<float>(*in, path, OIIO::TypeDesc::FLOAT, world);
     }
+    if (in->has_error())
+        Unreadable(path, in->geterror());
     return world;
+}
+
+}   // namespace
+
+World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels) {
+    const std::vector<unsigned char> bytes = ReadWholeFile(path);
+    StderrCapture capture;
+    try {
+        World world = DecodeImage(path, bytes, layout, maxPixels);
+        const std::string printed = OneLine(capture.Finish());
+        if (!printed.empty())
+            std::cerr << "corvelle: warning: reading " << path << ": " << printed << "\n";
+        return world;
+    } catch (const HostError& e) {
+        const std::string printed = OneLine(capture.Finish(), e.what());
+        if (printed.empty())
+            throw;
+        throw HostError(std::string(e.what()) + "; " + printed, e.Kind());
+    }
 }
 
 void CheckImageOutputPath(const std::string& path) {
     if (KindOf(path) == FileKind::Other) {
-        throw HostError("writing " + path + ": unsupported output format (use .png, .tif, .tiff or .exr)");
+        throw HostError("writing " + path + ": unsupported output format (use .png, .tif, .tiff or .exr)",
+                        ErrorKind::BadValue);
     }
 }
 

@@ -8,12 +8,20 @@
 
 namespace corvelle {
 
+/// The most pixels a picture input may have unless a front-end asks for another limit: 16384 ×
+/// 8192, room for every video and film format; an 8-bit world of it takes 512 MiB.
+constexpr long long kDefaultMaxPixels = 16384LL * 8192LL;
+
 /// Reads the first subimage of `path` into a new world of `layout` by the rules of
 /// PixelConversion; grey files fill red, green and blue, files without alpha get full alpha.
-/// Throws HostError ("reading PATH: why") when the file is missing, unreadable or too large.
-World ReadImage(const std::string& path, PixelLayout layout);
+/// Only regular files are read. Throws HostError (IO, "reading PATH: why") when the file is
+/// missing, not a regular file, unreadable, corrupt or cut short, more than `maxPixels` pixels
+/// (never more than 32767 on a side), or declares more picture than its bytes can hold; the
+/// last two before the picture's memory is allocated.
+World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels = kDefaultMaxPixels);
 
-/// Throws HostError unless WriteImage can write this kind of file (PNG, TIFF, OpenEXR).
+/// Throws HostError (BadValue) unless WriteImage can write this kind of file (PNG, TIFF,
+/// OpenEXR), judged by the name's ending.
 void CheckImageOutputPath(const std::string& path);
 
 /// Writes RGBA at the world's natural depth: 8-bit worlds as 8-bit, the 16-bit world as 16-bit,

@@ -108,5 +108,51 @@ TEST(CommandLine, RenderReportsTheModulesMessage) {
     EXPECT_FALSE(Exists(dir / "out.raw"));
 }
 
+struct StatusCase {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class CommandLineMistakeTest : public testing::TestWithParam<StatusCase> {};
+
+// Every mistake in what the command line asks for exits 2, whichever part finds it: the parser,
+// a value's own check, or the run's checks before it touches anything.
+TEST_P(CommandLineMistakeTest, ExitsTwo) {
+    TempDir dir;
+    std::vector<std::string> args = GetParam().args;
+    for (std::string& arg : args) {
+        if (arg.rfind("DIR/", 0) == 0)
+            arg = dir / arg.substr(4);
+    }
+    const RunResult result = RunCorvelle(args);
+    EXPECT_EQ(result.status, 2) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommandLineMistakeTest,
+    testing::Values(StatusCase{"no_command", {}}, StatusCase{"unknown_command", {"paint"}},
+                    StatusCase{"unknown_option", {"render", "DIR/o.png", "--sparkle"}},
+                    StatusCase{"too_many_files", {"render", "a.png", "b.png", "c.png"}},
+                    StatusCase{"bad_width", {"render", "DIR/o.png", "--width", " 5"}},
+                    StatusCase{"bad_raw_size", {"render", "--raw", "0x5", "-", "-"}},
+                    StatusCase{"raw_side_too_long", {"render", "--raw", "32768x5", "-", "-"}},
+                    StatusCase{"bad_frames", {"render", "a.%d.png", "DIR/b.%d.png", "--frames", "5-2"}},
+                    StatusCase{"bad_max_pixels", {"render", "DIR/o.png", "--max-pixels", "0"}},
+                    StatusCase{"depth_the_host_lacks", {"render", "DIR/o.png", "--depth", "32"}},
+                    StatusCase{"unknown_output_format", {"render", "DIR/o.xyz"}},
+                    StatusCase{"picture_to_stdout", {"render", "-"}},
+                    StatusCase{"sequence_without_frames", {"render", "a.%d.png", "DIR/b.%d.png"}},
+                    StatusCase{"frames_with_raw", {"render", "--raw", "4x4", "--frames", "1-2", "-", "-"}},
+                    StatusCase{"bad_pattern", {"render", "a.%s.png", "DIR/b.%d.png", "--frames", "1-2"}},
+                    StatusCase{"overlay_not_png", {"overlay", "DIR/o.tif"}},
+                    StatusCase{"overlay_trace_is_output", {"overlay", "DIR/o.png", "--trace", "DIR/o.png"}},
+                    StatusCase{"bad_zoom", {"overlay", "DIR/o.png", "--zoom", "1/65"}},
+                    StatusCase{"bad_window", {"overlay", "DIR/o.png", "--window", "sky"}},
+                    StatusCase{"drag_without_press", {"drag"}},
+                    StatusCase{"drag_bad_press", {"drag", "--press", "1.5,2"}},
+                    StatusCase{"drag_press_far_away", {"drag", "--press", "2000000,0"}},
+                    StatusCase{"info_bad_host", {"info", "--host", "nuke"}}),
+    CaseName());
+
 }   // namespace
 }   // namespace corvelle

@@ -1,0 +1,34 @@
+// Signal handlers that only unlink and exit: both are async-signal-safe.
+#include "cli/Interrupts.h"
+
+#include "io/TempFiles.h"
+
+#include <csignal>
+#include <initializer_list>
+
+#include <unistd.h>
+
+namespace corvelle {
+namespace {
+
+void OnInterrupt(int signal) {
+    RemoveTempFilesNow();
+    _exit(128 + signal);
+}
+
+}   // namespace
+
+void InstallInterruptHandlers() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        if (current.sa_handler == SIG_IGN)
+            continue;   // nohup and background jobs ask for the signal to be ignored
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+}   // namespace corvelle

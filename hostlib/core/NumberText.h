@@ -1,0 +1,27 @@
+// Numbers as people type them on a command line or in a file: one grammar for every reader, so
+// that no two of them disagree on signs, exponents or surrounding blanks (none are accepted).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace corvelle {
+
+/// Decimal digits only (no sign), at most 18 of them, within [min, max]; false otherwise.
+bool ParseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& value);
+
+/// An optional sign and decimal digits, within [min, max]; false otherwise.
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);
+
+/// [+-]digits[.digits][e[+-]digits] (a point alone needs a digit beside it) as the nearest
+/// finite double; no hexadecimal, no inf or nan, no blanks. False otherwise, value untouched.
+bool ParseDecimal(std::string_view text, double& value);
+
+/// [+-]digits[.digits] in 16.16 fixed point, rounded to nearest with ties away from zero,
+/// computed exactly from the digits; false when malformed or outside the 16.16 range.
+bool ParseFixed16(std::string_view text, int32_t& value);
+
+/// A decimal or a ratio "N/D" of two decimals (D not 0), as the nearest double.
+bool ParseDecimalOrRatio(std::string_view text, double& value);
+
+}   // namespace corvelle

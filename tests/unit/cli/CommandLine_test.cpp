@@ -58,9 +58,11 @@ TEST_P(RefusedCommandLineTest, SaysWhatFailedAndWhy) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, RefusedCommandLineTest,
     testing::Values(
-        RefusalCase{"no_command", {}, "corvelle: no command given: expected info, render, overlay or drag"},
         RefusalCase{
-            "unknown_command", {"paint"}, "corvelle: paint: not a command (info, render, overlay or drag)"},
+            "no_command", {}, "corvelle: no command given: expected info, render, overlay, drag or serve"},
+        RefusalCase{"unknown_command",
+                    {"paint"},
+                    "corvelle: paint: not a command (info, render, overlay, drag or serve)"},
         RefusalCase{"unknown_option",
                     {"render", "--sparkle", "out.png"},
                     "corvelle: render: unknown option --sparkle (corvelle render --help lists them)"},

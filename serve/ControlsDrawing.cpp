@@ -47,8 +47,16 @@ Json DrawControls(Effect& effect) {
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1), cairo_surface_destroy);
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
+    // Recorded for this draw event only, so a long session's memory stays flat.
     host.Trace().Clear();
-    effect.DrawControls(cr.get());
+    host.Trace().SetEnabled(true);
+    try {
+        effect.DrawControls(cr.get());
+    } catch (...) {
+        host.Trace().SetEnabled(false);
+        throw;
+    }
+    host.Trace().SetEnabled(false);
     const std::vector<CallRecord> records = host.Trace().Records();
     host.Trace().Clear();
 

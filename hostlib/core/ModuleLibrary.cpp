@@ -3,10 +3,12 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace corvelle {
 
@@ -33,10 +35,18 @@ bool IsFile(const std::string& path) {
 /// The file (shared library or program) this function was linked into.
 std::string OwnFile() {
     Dl_info info{};
+    // A program started by a relative name reports that name; the full path stays right when
+    // the working folder changes later.
     if (dladdr(reinterpret_cast<void*>(&OwnFile), &info) != 0 && info.dli_fname && *info.dli_fname) {
-        return info.dli_fname;
+        if (char* full = realpath(info.dli_fname, nullptr)) {
+            std::string path(full);
+            std::free(full);
+            return path;
+        }
     }
-    return "/proc/self/exe";
+    std::vector<char> buffer(4096);
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : std::string(".");
 }
 
 }   // namespace

@@ -131,6 +131,7 @@ TEST(EffectParamsTest, FixedValuesRoundTiesAwayFromZero) {
 
 TEST(EffectParamsTest, MaskOnlyRenamesAndGreysAndAnUnchangedValueSendsNothing) {
     Effect effect(Options());
+    effect.Internals().host.Trace().SetEnabled(true);
     const std::size_t start = UIUpdates(effect);
     effect.SetCheckbox("mask_only", false);
     EXPECT_EQ(UIUpdates(effect), start) << "setting the value it has must not run the UI update";

@@ -105,8 +105,8 @@ void AddDecimalOption(CLI::App* app, const std::string& name, std::optional<doub
 
 void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fixed>& target,
                     const std::string& valueText, const std::string& description) {
-    AddParsedOption(app, name, target, ParseFixed, "a decimal number from -32768 to 32767.99998", valueText,
-                    description);
+    AddParsedOption(app, name, target, ParseFixed, "a decimal number from -32768 to 32767.9999847412109375",
+                    valueText, description);
 }
 
 /// An option taking one of a few words, each standing for a value; the help shows them as

@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
             "missing_value", {"render", "out.png", "--opacity"}, "corvelle: --opacity: needs a value"},
         RefusalCase{"bad_number",
                     {"render", "out.png", "--opacity", "lots"},
-                    "corvelle: --opacity: expected a decimal number from -32768 to 32767.99998, got 'lots'"},
+                    "corvelle: --opacity: expected a decimal number from -32768 to 32767.9999847412109375, "
+                    "got 'lots'"},
         RefusalCase{"bad_window_pair",
                     {"overlay", "out.png", "--offset", "1"},
                     "corvelle: --offset: expected two numbers as X,Y, got \"1\""},

@@ -167,6 +167,21 @@ void AddInputOutput(CLI::App& app, std::optional<std::string>& input, std::strin
         ->option_text("[INPUT] OUTPUT");
 }
 
+void AddFramesOption(CLI::App* app, std::optional<FrameRange>& frames) {
+    app->add_option_function<std::string>(
+           "--frames",
+           [&frames](const std::string& text) {
+               FrameRange range;
+               if (!ParseFrameRange(text, range)) {
+                   throw CLI::ValidationError("--frames",
+                                              "expected A-B with 0 <= A <= B, got '" + text + "'");
+               }
+               frames = range;
+           },
+           "frame numbers A-B of an image sequence")
+        ->option_text("A-B");
+}
+
 int RunCommandLine(int argc, const char* const* argv, const CommandContext& context, std::ostream& out,
                    std::ostream& err) {
     CLI::App app{"corvelle: a headless host for the Corvelle effect module", "corvelle"};

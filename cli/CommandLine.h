@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/Commands.h"
+#include "io/FrameSequence.h"
 
 #include <CLI/CLI.hpp>
 
@@ -14,6 +15,9 @@ namespace corvelle {
 /// Adds the positionals [INPUT] OUTPUT: a single file is OUTPUT, two are INPUT and OUTPUT.
 void AddInputOutput(CLI::App& app, std::optional<std::string>& input, std::string& output,
                     const std::string& description);
+
+/// Adds --frames A-B (frame numbers of an image sequence), checked as CLI11 parses it.
+void AddFramesOption(CLI::App* app, std::optional<FrameRange>& frames);
 
 /// Parses `argv` and runs the one subcommand it names, with `context` for every host it makes.
 /// Help goes to `out`; a failure, of the parse or of the run, goes to `err` as one line

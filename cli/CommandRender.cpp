@@ -208,19 +208,7 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
             },
             "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
         ->option_text("WxH");
-    render
-        ->add_option_function<std::string>(
-            "--frames",
-            [options](const std::string& text) {
-                FrameRange range;
-                if (!ParseFrameRange(text, range)) {
-                    throw CLI::ValidationError("--frames",
-                                               "expected A-B with 0 <= A <= B, got '" + text + "'");
-                }
-                options->frames = range;
-            },
-            "frame numbers A-B of an image sequence")
-        ->option_text("A-B");
+    AddFramesOption(render, options->frames);
     AddEffectOptions(render, options->effect);
     AddHostOptions(render, options->host);
     AddKeyOptions(*render, options->keys);

@@ -1,4 +1,5 @@
 // The serve subcommand: the command line of the browser preview, handed to the preview server.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "cli/EffectOptions.h"
@@ -141,19 +142,7 @@ void RegisterServeCommand(CLI::App& app, const CommandContext& context) {
             },
             "INPUT is a raw frame stream of WxH in the world's native layout")
         ->option_text("WxH");
-    serve
-        ->add_option_function<std::string>(
-            "--frames",
-            [options](const std::string& text) {
-                FrameRange range;
-                if (!ParseFrameRange(text, range)) {
-                    throw CLI::ValidationError("--frames",
-                                               "expected A-B with 0 <= A <= B, got '" + text + "'");
-                }
-                options->frames = range;
-            },
-            "frame numbers A-B of an image sequence")
-        ->option_text("A-B");
+    AddFramesOption(serve, options->frames);
     serve
         ->add_option("--port", options->port,
                      "port to listen on; 0: a free one (default 8754, or a free one)")

@@ -151,18 +151,8 @@ PF_Err CopyHQ(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, P
 
 template <class Body>
 PF_Err PixelFormatCall(const char* function, nlohmann::json args, Body&& body) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err = host->InjectedFault(function);
-        if (!err) {
-            err = body(*host, args);
-        }
-        host->RecordCall(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, function, args, err);
-        return err;
-    });
+    return ServeHostCall(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, function, std::move(args),
+                         std::forward<Body>(body));
 }
 
 PF_Err AddSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat pixel_format) {

@@ -3,7 +3,7 @@
 // parts alone: the mask per pixel, per row and as a plane, and the host's own loop.
 #include "KT_Corvelle_Mask.h"
 #include "KT_Corvelle_MaskPlane.h"
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "core/EffectImpl.h"
 #include "core/Host.h"
 #include "core/ModuleLibrary.h"

@@ -8,7 +8,7 @@
 #include "controls/OverlayDrawing.h"
 #include "params/ParamSnapshot.h"
 #include "io/FileIdentity.h"
-#include "cli/WindowOptions.h"
+#include "cli/options/WindowOptions.h"
 #include "io/AtomicFile.h"
 
 #include <iostream>

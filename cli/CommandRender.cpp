@@ -3,9 +3,9 @@
 
 #include "io/AtomicFile.h"
 #include "cli/CommandLine.h"
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "cli/EffectSession.h"
-#include "cli/KeyOptions.h"
+#include "cli/options/KeyOptions.h"
 #include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
 #include "core/Host.h"

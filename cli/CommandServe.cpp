@@ -2,7 +2,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "core/HostError.h"
 #include "io/AtomicFile.h"
 #include "io/FrameSequence.h"

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "cli/Commands.h"
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "cli/EffectSession.h"
-#include "cli/KeyOptions.h"
+#include "cli/options/KeyOptions.h"
 #include "controls/EventWindow.h"
 #include "core/Host.h"
-#include "cli/WindowOptions.h"
+#include "cli/options/WindowOptions.h"
 #include "core/World.h"
 
 #include <CLI/CLI.hpp>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/Commands.h"
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "core/EffectImpl.h"
 #include "core/World.h"
 

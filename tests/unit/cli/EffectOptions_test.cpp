@@ -1,5 +1,5 @@
 // Parsing of the effect and host options, and their effect on a host running the module.
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 #include "core/EffectImpl.h"
 
 #include "CaseName.h"

@@ -1,5 +1,5 @@
 // Reads the keyframe file before any work, against the parameters the module registers.
-#include "cli/KeyOptions.h"
+#include "cli/options/KeyOptions.h"
 
 #include <climits>
 

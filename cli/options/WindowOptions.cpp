@@ -1,5 +1,5 @@
 // Reads the window options; a bad value stops the command before anything is loaded.
-#include "cli/WindowOptions.h"
+#include "cli/options/WindowOptions.h"
 
 #include "core/HostError.h"
 #include "params/ModuleDescription.h"

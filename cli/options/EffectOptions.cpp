@@ -1,5 +1,5 @@
 // Parses the effect and host options and applies them to a Host by persistent parameter id.
-#include "cli/EffectOptions.h"
+#include "cli/options/EffectOptions.h"
 
 #include "core/ModuleLibrary.h"
 #include "core/NumberText.h"

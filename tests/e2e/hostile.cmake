@@ -3,10 +3,10 @@
 add_executable(corvelle_hostile_helper ${CMAKE_CURRENT_LIST_DIR}/hostile/hostile_helper.cpp)
 set(hostile_cases
     outputs_full_disk outputs_fifo outputs_symlink outputs_modes outputs_same_file outputs_empty_input
-    outputs_long_name inputs_special inputs_corrupt inputs_long_stream commands_stdout_full signals_render)
+    outputs_long_name inputs_special inputs_corrupt commands_stdout_full signals_render)
 # Peak memory means something only without the sanitizers' shadow memory.
 if(NOT CORVELLE_SANITIZE)
-    list(APPEND hostile_cases inputs_peak_memory)
+    list(APPEND hostile_cases inputs_peak_memory inputs_long_stream)
 endif()
 foreach(case ${hostile_cases})
     add_test(NAME hostile_${case}

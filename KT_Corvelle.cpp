@@ -489,8 +489,6 @@ void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderC
 
 // ---- Pixel functions ----------------------------------------------------------------
 
-#define CORVELLE_INLINE_LAMBDA __attribute__((always_inline))
-
 CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_PixelFloat* in,
                               PF_PixelFloat* out) {
     const CorvelleInfo* info = &context->info;
@@ -522,9 +520,29 @@ CORVELLE_INLINE float PixelMask(const RenderContext* context, A_long x, A_long y
     return MaskAt(&context->info, x, y);
 }
 
+// What a render does to a pixel after its mask, fixed for all of its pixels so that each pixel
+// function is compiled for one operation instead of choosing it at every pixel: the separable
+// operations by their own code, and two markers for the other two ways.
+enum : A_long {
+    kMaskAsAlpha = -1,   // no blend: the mask becomes the pixel's alpha
+    kHsbMix = -2,        // Hue, Saturation, Color, Luminosity
+};
+
+template <typename Visitor>
+CORVELLE_INLINE auto VisitPixelBlend(A_long blendOp, Visitor&& visit) {
+    if (blendOp == BLEND_NONE) {
+        return visit(BlendCode<kMaskAsAlpha>{});
+    }
+    if (IsHsbBlend(blendOp)) {
+        return visit(BlendCode<kHsbMix>{});
+    }
+    return VisitBlendOperation(blendOp, visit);
+}
+
 // Invert, fill and blend: everything after the shape.
-CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_PixelFloat* in,
-                               PF_PixelFloat* out) {
+template <A_long Op>
+CORVELLE_INLINE void ApplyMaskAs(const RenderContext* context, float m, const PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
     const CorvelleInfo* info = &context->info;
     if (info->invert) {
         m = 1.0f - m;
@@ -535,8 +553,7 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
         m = (m >= 1.0f) ? 1.0f : ((m > 0.0f) ? m : 0.0f);
     }
 
-    switch (info->blendOp) {
-    case BLEND_NONE:
+    if constexpr (Op == kMaskAsAlpha) {
         out->alpha = m;
         if (info->colorFill != 0.0f) {
             out->red = info->red;
@@ -547,29 +564,26 @@ CORVELLE_INLINE void ApplyMask(const RenderContext* context, float m, const PF_P
             out->green = in->green;
             out->blue = in->blue;
         }
-        return;
-    default: {
-        if (IsHsbBlend(info->blendOp)) {
-            BlendHSB(context, m * info->opacity, in, out);
-            return;
-        }
+    } else if constexpr (Op == kHsbMix) {
+        BlendHSB(context, m * info->opacity, in, out);
+    } else {
         const float w = m * info->opacity;
-        // One dispatch a pixel, and each operation inlined for all three channels.
-        VisitBlendOperation(info->blendOp, [&](auto op) CORVELLE_INLINE_LAMBDA {
-            constexpr A_long code = decltype(op)::value;
-            out->blue = BlendOperation<code>(in->blue, info->blue, w);
-            out->green = BlendOperation<code>(in->green, info->green, w);
-            out->red = BlendOperation<code>(in->red, info->red, w);
-        });
+        out->blue = BlendOperation<Op>(in->blue, info->blue, w);
+        out->green = BlendOperation<Op>(in->green, info->green, w);
+        out->red = BlendOperation<Op>(in->red, info->red, w);
         out->alpha = in->alpha;
-        return;
-    }
     }
 }
 
+void ApplyMask(const RenderContext* context, float m, const PF_PixelFloat* in, PF_PixelFloat* out) {
+    VisitPixelBlend(context->info.blendOp,
+                    [&](auto op) { ApplyMaskAs<decltype(op)::value>(context, m, in, out); });
+}
+
+template <A_long Op>
 CORVELLE_INLINE void Blend_Float(const RenderContext* context, A_long x, A_long y, const PF_PixelFloat* in,
                                  PF_PixelFloat* out) {
-    ApplyMask(context, PixelMask(context, x, y), in, out);
+    ApplyMaskAs<Op>(context, PixelMask(context, x, y), in, out);
 }
 
 // Truncate, don't round: a byte the kernel passes through must come back unchanged.
@@ -633,6 +647,7 @@ CORVELLE_INLINE const SettledChannels* SettledBytes(const RenderContext* context
     return (bits == 0u) ? &context->settled[0] : nullptr;
 }
 
+template <A_long Op>
 PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
     const float m = PixelMask(context, x, y);
@@ -646,7 +661,7 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
     PF_PixelFloat dst;
-    ApplyMask(context, m, &src, &dst);
+    ApplyMaskAs<Op>(context, m, &src, &dst);
     out->alpha = Byte8(dst.alpha);
     out->red = Byte8(dst.red);
     out->green = Byte8(dst.green);
@@ -654,11 +669,12 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     return PF_Err_NONE;
 }
 
+template <A_long Op>
 PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
     const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green), Float16(in->blue)};
     PF_PixelFloat dst;
-    Blend_Float(context, x, y, &src, &dst);
+    Blend_Float<Op>(context, x, y, &src, &dst);
     out->alpha = Word16(dst.alpha);
     out->red = Word16(dst.red);
     out->green = Word16(dst.green);
@@ -667,6 +683,7 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
 }
 
 // Premiere hands its BGRA bytes over typed as an ARGB pixel: the first field holds blue.
+template <A_long Op>
 PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
     const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
@@ -682,7 +699,7 @@ PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pix
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;
-    ApplyMask(context, m, &src, &dst);
+    ApplyMaskAs<Op>(context, m, &src, &dst);
     dst_bytes[0] = Byte8(dst.blue);
     dst_bytes[1] = Byte8(dst.green);
     dst_bytes[2] = Byte8(dst.red);
@@ -697,6 +714,7 @@ constexpr std::size_t FLOAT_BGRA_PIXEL_BYTES = 4 * sizeof(float);
 // Premiere's float frames get no host iteration, so the loop is ours. Memory order per
 // pixel is blue, green, red, alpha. Where a smaller input has no pixel the kernel sees
 // transparent black, as beyond a layer's edge; the output is never walked past its height.
+template <A_long Op>
 void RenderFloatBGRA(const RenderContext* context, const PF_EffectWorld* input, PF_EffectWorld* output,
                      A_long rows) {
     if (rows > output->height) {
@@ -716,7 +734,7 @@ void RenderFloatBGRA(const RenderContext* context, const PF_EffectWorld* input, 
             }
             const PF_PixelFloat src = {bgra[3], bgra[2], bgra[1], bgra[0]};
             PF_PixelFloat dst;
-            Blend_Float(context, x, y, &src, &dst);
+            Blend_Float<Op>(context, x, y, &src, &dst);
             const float result[4] = {dst.blue, dst.green, dst.red, dst.alpha};
             std::memcpy(out_row + (std::ptrdiff_t)x * FLOAT_BGRA_PIXEL_BYTES, result, sizeof(result));
         }
@@ -747,10 +765,12 @@ PF_Err RenderPremiere(PF_InData* in_data, PF_OutData* out_data, AEGP_SuiteHandle
 
     PF_Err err = PF_Err_NONE;
     if (format == PrPixelFormat_BGRA_4444_32f) {
-        RenderFloatBGRA(context, input, output, rows);
+        VisitPixelBlend(context->info.blendOp,
+                        [&](auto op) { RenderFloatBGRA<decltype(op)::value>(context, input, output, rows); });
     } else if (format == PrPixelFormat_BGRA_4444_8u) {
-        err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context, Blend_BGRA_4444_8u,
-                                               output);
+        const auto pixels = VisitPixelBlend(context->info.blendOp,
+                                            [](auto op) { return &Blend_BGRA_4444_8u<decltype(op)::value>; });
+        err = suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, context, pixels, output);
     } else {
         err = PF_Err_UNRECOGNIZED_PARAM_TYPE;
     }
@@ -778,10 +798,13 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
         return RenderPremiere(in_data, out_data, suites, &context, input, output, rows);
     }
     if (output->world_flags & PF_WorldFlag_DEEP) {
-        return suites.Iterate16Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_16,
-                                                 output);
+        const auto pixels =
+            VisitPixelBlend(context.info.blendOp, [](auto op) { return &Blend_16<decltype(op)::value>; });
+        return suites.Iterate16Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, pixels, output);
     }
-    return suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, Blend_8, output);
+    const auto pixels =
+        VisitPixelBlend(context.info.blendOp, [](auto op) { return &Blend_8<decltype(op)::value>; });
+    return suites.Iterate8Suite1()->iterate(in_data, 0, rows, input, nullptr, &context, pixels, output);
 }
 
 }   // namespace

@@ -1,14 +1,13 @@
 // Loads the effect module with dlopen and finds its one entry point, as a production host does.
 #include "core/ModuleLibrary.h"
 
+#include "core/InstallPaths.h"
+
 #include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <vector>
 
 namespace corvelle {
 
@@ -17,36 +16,6 @@ namespace {
 std::string LastDlError() {
     const char* text = dlerror();
     return text ? text : "unknown error";
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-/// The file (shared library or program) this function was linked into.
-std::string OwnFile() {
-    Dl_info info{};
-    // A program started by a relative name reports that name; the full path stays right when
-    // the working folder changes later.
-    if (dladdr(reinterpret_cast<void*>(&OwnFile), &info) != 0 && info.dli_fname && *info.dli_fname) {
-        if (char* full = realpath(info.dli_fname, nullptr)) {
-            std::string path(full);
-            std::free(full);
-            return path;
-        }
-    }
-    std::vector<char> buffer(4096);
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : std::string(".");
 }
 
 }   // namespace
@@ -90,18 +59,7 @@ std::string ModuleLibrary::DefaultPath() {
     if (const char* chosen = std::getenv("CORVELLE_MODULE"); chosen && *chosen) {
         return chosen;
     }
-    const std::string folder = FolderOf(OwnFile());
-    const std::string candidates[] = {
-        folder + "/corvelle/" CORVELLE_MODULE_FILE_NAME,
-        folder + "/" CORVELLE_MODULE_FILE_NAME,
-        folder + "/" CORVELLE_BIN_TO_MODULE "/" CORVELLE_MODULE_FILE_NAME,
-    };
-    for (const std::string& candidate : candidates) {
-        if (IsFile(candidate)) {
-            return candidate;
-        }
-    }
-    return candidates[1];
+    return FindShippedFile(CORVELLE_MODULE_FILE_NAME);
 }
 
 }   // namespace corvelle

@@ -75,7 +75,7 @@ void RenderPicture(const RenderOptions& options, const CommandContext& context,
     World layer = input ? ReadImage(*input, layout, options.host.maxPixels) : MakeTestPicture(layout);
     EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
     ShowFrame(run.GetEffect(), keys, options.keys.frame.value_or(0));
-    const World rendered = run.Render(layer, "rendering");
+    const World& rendered = run.Render(layer, "rendering");
     WriteImage(output, rendered);
 }
 
@@ -119,7 +119,7 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
                           ? std::move(first)
                           : ReadImage(FrameName(*input, frame), layout, options.host.maxPixels);
         ShowFrame(run.GetEffect(), keys, frame);
-        const World rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
+        const World& rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
         WriteImage(FrameName(output, frame), rendered);
         progress.FrameDone();
     }

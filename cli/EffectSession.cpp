@@ -25,21 +25,29 @@ EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hos
     ApplyEffectOptions(effect, m_effect);
 }
 
-World EffectSession::Render(World& layer, const std::string& what) {
+const World& EffectSession::Render(World& layer, const std::string& what) {
     const HostSettings& settings = GetHost().Settings();
     if (layer.Width() != settings.layerWidth || layer.Height() != settings.layerHeight) {
         throw HostError(what + ": the frame is " + SizeText(layer.Width(), layer.Height()) +
                         " but the layer is " + SizeText(settings.layerWidth, settings.layerHeight));
     }
     if (IsFullSize(settings)) {
-        World output(m_layout, layer.Width(), layer.Height());
-        Check(GetHost().Render(layer, output), what);
-        return output;
+        Check(GetHost().Render(layer, OutputOfSize(layer.Width(), layer.Height())), what);
+        return *m_output;
     }
     World sampled = PointSample(layer, settings.downsampleX, settings.downsampleY);
-    World output(m_layout, sampled.Width(), sampled.Height());
-    Check(GetHost().Render(sampled, output), what);
-    return output;
+    Check(GetHost().Render(sampled, OutputOfSize(sampled.Width(), sampled.Height())), what);
+    return *m_output;
+}
+
+// Every render writes each output pixel, so a stream's frames share one output world: a fresh
+// one a frame would cost its zeroing and, for large frames, its page faults every time.
+World& EffectSession::OutputOfSize(A_long width, A_long height) {
+    if (!m_output || m_output->Width() != width || m_output->Height() != height) {
+        m_output.reset();   // the old frame's memory goes before the new one is taken
+        m_output.emplace(m_layout, width, height);
+    }
+    return *m_output;
 }
 
 }   // namespace corvelle

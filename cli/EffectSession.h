@@ -9,6 +9,7 @@
 
 #include <corvelle/corvelle.h>
 
+#include <optional>
 #include <string>
 
 namespace corvelle {
@@ -29,13 +30,17 @@ public:
 
     /// Renders one layer-sized frame, point-sampled first when the render is downsampled;
     /// throws HostError starting with `what` for a frame of another size or a module error.
-    World Render(World& layer, const std::string& what);
+    /// The frame stays valid until the next render.
+    const World& Render(World& layer, const std::string& what);
     /// Throws HostError "`what`: the module returned error N[: its message]" unless `err` is 0.
     void Check(PF_Err err, const std::string& what) const { m_effect.Internals().Check(err, what); }
 
 private:
+    World& OutputOfSize(A_long width, A_long height);
+
     PixelLayout m_layout;
     Effect m_effect;
+    std::optional<World> m_output;
 };
 
 }   // namespace corvelle

@@ -6,9 +6,10 @@
 #   bench/peers.sh [path/to/corvelle]     (default: build/release/corvelle)
 #   FRAMES=40 ROUNDS=5 bench/peers.sh
 #
-# Each case is timed twice per round: on the clip, and on an empty stream (start-up alone:
-# loading libraries, setting the effect up). "whole" compares the clip's wall times as a user
-# sees them; "per frame" compares (clip - empty) / frames, the rendering itself.
+# Each case is timed twice per round: on the clip, and on its first frame alone (start-up plus
+# one frame: loading libraries, setting the effect up; an empty stream is an error). "whole"
+# compares the clip's wall times as a user sees them; "per frame" compares
+# (clip - first frame) / (frames - 1), the rendering itself.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -23,14 +24,15 @@ command -v ffmpeg >/dev/null || { echo "peers: ffmpeg is not installed" >&2; exi
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 CLIP=$WORK/clip.raw
-EMPTY=$WORK/empty.raw
+ONE=$WORK/one.raw
+[ "$FRAMES" -ge 2 ] || { echo "peers: FRAMES must be at least 2" >&2; exit 1; }
 ffmpeg -v error -f lavfi -i "testsrc2=size=$SIZE:rate=25" -frames:v "$FRAMES" -f rawvideo -pix_fmt argb -y "$CLIP"
-: >"$EMPTY"
+head -c $((1920 * 1080 * 4)) "$CLIP" >"$ONE"
 
 VIGNETTE=(--width 1920 --height 1080 --feather 500 --blend normal --opacity 100 --falloff gaussian)
 HAVE_FREI0R=no
 if ffmpeg -hide_banner -filters 2>/dev/null | grep -q ' frei0r ' &&
-    ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$EMPTY" -vf frei0r=vignette -f rawvideo - \
+    ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$ONE" -vf frei0r=vignette -f rawvideo - \
         >/dev/null 2>&1; then
     HAVE_FREI0R=yes
 fi
@@ -73,12 +75,12 @@ for ((round = 1; round <= ROUNDS; ++round)); do
         c_clip=$(seconds corvelle "$cthreads" "$CLIP" $coptions)
         p_clip=$(seconds peer "$pthreads" "$CLIP" "$filter")
         # shellcheck disable=SC2086
-        c_empty=$(seconds corvelle "$cthreads" "$EMPTY" $coptions)
-        p_empty=$(seconds peer "$pthreads" "$EMPTY" "$filter")
+        c_first=$(seconds corvelle "$cthreads" "$ONE" $coptions)
+        p_first=$(seconds peer "$pthreads" "$ONE" "$filter")
         WHOLE[$name]+="$(echo "scale=4; $c_clip / $p_clip" | bc) "
-        PERFRAME[$name]+="$(echo "scale=4; ($c_clip - $c_empty) / ($p_clip - $p_empty)" | bc) "
-        CFRAME[$name]+="$(echo "scale=6; ($c_clip - $c_empty) / $FRAMES" | bc) "
-        OWN[$name]+="$(echo "scale=3; 1000 * ($c_clip - $c_empty) / $FRAMES" | bc)/$(echo "scale=3; 1000 * ($p_clip - $p_empty) / $FRAMES" | bc) "
+        PERFRAME[$name]+="$(echo "scale=4; ($c_clip - $c_first) / ($p_clip - $p_first)" | bc) "
+        CFRAME[$name]+="$(echo "scale=6; ($c_clip - $c_first) / ($FRAMES - 1)" | bc) "
+        OWN[$name]+="$(echo "scale=3; 1000 * ($c_clip - $c_first) / ($FRAMES - 1)" | bc)/$(echo "scale=3; 1000 * ($p_clip - $p_first) / ($FRAMES - 1)" | bc) "
     done
     echo "round $round of $ROUNDS done" >&2
 done

@@ -219,10 +219,11 @@ TEST_F(VideoFileTest, PicturesAndNonVideosAreNotVideos) {
     EXPECT_FALSE(IsVideoFile(m_dir / "nothing.mkv"));
     testing_support::WriteBytes(m_dir / "text.dat", "hello");
     EXPECT_FALSE(IsVideoFile(m_dir / "text.dat"));
-    const auto r = RunShell(m_dir,
-                            "ffmpeg -v error -y -f lavfi -i testsrc2=size=8x8 -frames:v 1 still.png && "
-                            "cp still.png still.data");
+    const auto r = RunShell(m_dir, "cd '" + m_dir.Path() +
+                                       "' && ffmpeg -v error -y -f lavfi -i testsrc2=size=8x8 -frames:v 1 "
+                                       "still.png && cp still.png still.data");
     ASSERT_EQ(0, r.status) << r.err;
+    ASSERT_TRUE(testing_support::Exists(m_dir / "still.data"));
     EXPECT_FALSE(IsVideoFile(m_dir / "still.png"));
     EXPECT_FALSE(IsVideoFile(m_dir / "still.data"));   // ffprobe calls it an image, whatever its name
 }

@@ -5,9 +5,13 @@
 #include "cli/options/EffectOptions.h"
 #include "core/HostError.h"
 #include "io/AtomicFile.h"
+#include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
+#include "serve/VideoFile.h"
+
+#include <corvelle/keyframes.h>
 
 #include <iostream>
 #include <memory>
@@ -22,12 +26,26 @@ struct ServeOptions {
     std::string output;
     std::optional<std::string> raw;
     std::optional<FrameRange> frames;
+    std::string keys;
+    double fps = 0.0;
+    std::optional<long> duration;
     int port = -1;
     std::string listen;
     bool open = false;
     EffectOptions effect;
     HostOptions host;
 };
+
+HostError Mistake(const std::string& message) {
+    return HostError(message, ErrorKind::BadValue);
+}
+
+/// Refuses two names for one file where the second would be written over the first.
+void RefuseSame(const std::string& kept, const std::string& written, const std::string& what) {
+    if (!kept.empty() && !written.empty() && SameDestination(kept, written)) {
+        throw Mistake("serve: " + what + " " + written + " is the input " + kept + " itself");
+    }
+}
 
 bool ParseRawSize(const std::string& text, int& width, int& height) {
     const std::size_t x = text.find('x');
@@ -74,10 +92,24 @@ serve::InputSpec InputOf(const ServeOptions& options) {
         }
         return spec;
     }
+    if (options.input && serve::IsVideoFile(*options.input)) {
+        spec.kind = serve::InputSpec::Kind::Video;
+        spec.path = *options.input;
+        spec.maxPixels = options.host.maxPixels;
+        if (!options.output.empty()) {
+            if (!HasFramePattern(options.output)) {
+                throw Mistake("serve: --output for a video is a frame pattern such as out.%04d.png");
+            }
+            CheckFramePattern(options.output);
+        }
+        return spec;
+    }
     if (options.input) {
         spec.kind = serve::InputSpec::Kind::Picture;
         spec.path = *options.input;
     }
+    // Without --duration a picture lasts as long as its keys.
+    spec.duration = options.duration.value_or(0);
     if (!options.output.empty() && HasFramePattern(options.output)) {
         throw HostError("serve: --output is a frame pattern but the input is one picture");
     }
@@ -88,12 +120,32 @@ void RunServe(const ServeOptions& options, const CommandContext& context) {
     WorldLayout(options.host);   // a depth the host cannot render fails before anything starts
     serve::ServerConfig config;
     config.preview.input = InputOf(options);
+    const serve::InputSpec& input = config.preview.input;
+    const bool still =
+        input.kind == serve::InputSpec::Kind::BuiltIn || input.kind == serve::InputSpec::Kind::Picture;
+    if (options.duration && !still) {
+        throw Mistake("serve: --duration is for a single picture; other inputs have frames of their own");
+    }
     if (!options.output.empty()) {
-        if (config.preview.input.kind != serve::InputSpec::Kind::Raw) {
+        if (input.kind != serve::InputSpec::Kind::Raw) {
             CheckImageOutputPath(options.output);
         }
         CheckOutputFolder(HasFramePattern(options.output) ? FrameName(options.output, 0) : options.output);
+        if (input.kind != serve::InputSpec::Kind::Sequence) {
+            RefuseSame(input.path, options.output, "--output");
+        }
     }
+    if (!options.keys.empty()) {
+        RefuseSame(
+            input.kind == serve::InputSpec::Kind::Sequence ? FrameName(input.path, input.first) : input.path,
+            options.keys, "--keys");
+        if (!options.output.empty() && SameDestination(options.keys, options.output)) {
+            throw Mistake("serve: --keys and --output name the same file");
+        }
+        CheckOutputFolder(options.keys);
+    }
+    config.preview.keysPath = options.keys;
+    config.preview.fps = options.fps;
     config.preview.output = options.output;
     config.preview.modulePath = options.host.modulePath;
     config.preview.host =
@@ -121,12 +173,13 @@ void RegisterServeCommand(CLI::App& app, const CommandContext& context) {
         "built-in test picture)");
     serve
         ->add_option("input", options->input,
-                     "a picture, a frame pattern with --frames, or raw frames with --raw")
+                     "a picture, a frame pattern with --frames, raw frames with --raw, or a video (with "
+                     "ffmpeg installed)")
         ->option_text("[INPUT]");
     serve
         ->add_option("--output", options->output,
                      "where the page's Render button writes (a picture, a frame "
-                     "pattern or a raw stream, like the input)")
+                     "pattern or a raw stream, like the input; a frame pattern for a video)")
         ->option_text("PATH");
     serve
         ->add_option_function<std::string>(
@@ -143,6 +196,47 @@ void RegisterServeCommand(CLI::App& app, const CommandContext& context) {
             "INPUT is a raw frame stream of WxH in the world's native layout")
         ->option_text("WxH");
     AddFramesOption(serve, options->frames);
+    serve
+        ->add_option("--keys", options->keys,
+                     "keyframe file read at start when it exists; the page's Save writes the parameters and "
+                     "keys to it")
+        ->option_text("FILE");
+    serve
+        ->add_option_function<std::string>(
+            "--fps",
+            [options](const std::string& text) {
+                double fps = 0.0;
+                bool ok = ParseDouble(text, fps) && fps > 0.0;
+                try {
+                    ok = ok && (TimeOfFrame(0, fps), true);
+                } catch (const Error&) {
+                    ok = false;
+                }
+                if (!ok) {
+                    throw CLI::ValidationError(
+                        "--fps",
+                        "expected frames a second above 0 and at most 1000, a ratio of whole numbers "
+                        "with a divisor up to 1000, got '" +
+                            text + "'");
+                }
+                options->fps = fps;
+            },
+            "frames a second, for the host time keys are shown at (default: a video's own, else the "
+            "--keys file's, else none)")
+        ->option_text("FPS");
+    serve
+        ->add_option_function<long>(
+            "--duration",
+            [options](long frames) {
+                if (frames < 1 || frames > serve::kMaxDuration) {
+                    throw CLI::ValidationError("--duration", "expected 1 to " +
+                                                                 std::to_string(serve::kMaxDuration) +
+                                                                 " frames, got " + std::to_string(frames));
+                }
+                options->duration = frames;
+            },
+            "frames a single picture lasts on the page's timeline (default: up to its last key, or 1)")
+        ->option_text("FRAMES");
     serve
         ->add_option("--port", options->port,
                      "port to listen on; 0: a free one (default 8754, or a free one)")

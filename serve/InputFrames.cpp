@@ -6,10 +6,13 @@
 #include "io/RawFrames.h"
 #include "io/TestPicture.h"
 
+#include <corvelle/convert.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -48,13 +51,21 @@ InputFrames::InputFrames(const InputSpec& spec) : m_spec(spec) {
     case InputSpec::Kind::BuiltIn:
         m_width = kTestPictureWidth;
         m_height = kTestPictureHeight;
+        m_count = std::clamp(spec.duration, 1L, kMaxDuration);
         break;
     case InputSpec::Kind::Picture: {
         const Picture first = ReadPicture(spec.path, PixelFormat::Argb8);
         m_width = first.width;
         m_height = first.height;
+        m_count = std::clamp(spec.duration, 1L, kMaxDuration);
         break;
     }
+    case InputSpec::Kind::Video:
+        m_video = ProbeVideo(spec.path, spec.maxPixels);
+        m_width = m_video.width;
+        m_height = m_video.height;
+        m_count = m_video.frames;
+        break;
     case InputSpec::Kind::Sequence: {
         CheckFramePattern(spec.path);
         if (spec.first < 0 || spec.last < spec.first) {
@@ -87,11 +98,17 @@ InputFrames::InputFrames(const InputSpec& spec) : m_spec(spec) {
     }
 }
 
+void InputFrames::SetDuration(long frames) {
+    if (Still()) {
+        m_count = std::clamp(frames, 1L, kMaxDuration);
+    }
+}
+
 long InputFrames::Number(long index) const {
     return m_spec.kind == InputSpec::Kind::Sequence ? m_spec.first + index : index;
 }
 
-Picture InputFrames::Read(long index, PixelFormat format) const {
+Picture InputFrames::Read(long index, PixelFormat format) {
     if (index < 0 || index >= m_count) {
         throw Error(
             "frame " + std::to_string(index) + ": the input has " + std::to_string(m_count) + " frames",
@@ -107,6 +124,29 @@ Picture InputFrames::Read(long index, PixelFormat format) const {
             throw Error("reading " + name + ": its size differs from the sequence's first frame",
                         ErrorKind::IO);
         }
+        return picture;
+    }
+    case InputSpec::Kind::Video: {
+        if (!m_decoder || m_decoder->Position() != index) {
+            m_decoder.reset();
+            m_decoder = std::make_unique<VideoFrames>(m_spec.path, m_video, index);
+        }
+        std::vector<uint8_t> rgba;
+        bool got = false;
+        try {
+            got = m_decoder->Next(rgba);
+        } catch (...) {
+            m_decoder.reset();   // the next read starts a decoder of its own
+            throw;
+        }
+        if (!got) {
+            m_decoder.reset();
+            throw Error("reading " + m_spec.path + ": frame " + std::to_string(index) +
+                            " is past the end, though ffprobe counted " + std::to_string(m_count) + " frames",
+                        ErrorKind::IO);
+        }
+        Picture picture = MakePicture(format, m_width, m_height);
+        io::FromRgba8(rgba.data(), static_cast<std::ptrdiff_t>(m_width) * 4, picture.View());
         return picture;
     }
     case InputSpec::Kind::Raw: {

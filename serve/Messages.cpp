@@ -155,6 +155,9 @@ const std::map<std::string, MessageKind>& Kinds() {
         {"reset", MessageKind::Reset},
         {"render", MessageKind::RenderOutput},
         {"shown", MessageKind::FrameShown},
+        {"stopwatch", MessageKind::Stopwatch},
+        {"removekey", MessageKind::RemoveKey},
+        {"save", MessageKind::Save},
     };
     return kinds;
 }
@@ -186,7 +189,15 @@ ClientMessage ParseMessage(const std::string& text) {
     case MessageKind::Set:
         out.key = Key(message, false);
         out.value = Value(message);
+        if (message.contains("group")) {
+            out.group = static_cast<uint32_t>(Whole(message, "group", 0, 4294967295.0));
+        }
         break;
+    case MessageKind::Stopwatch:
+        out.key = Key(message, false);
+        out.on = Boolean(message, "on");
+        break;
+    case MessageKind::RemoveKey: out.key = Key(message, true); break;
     case MessageKind::View: ReadView(message, out); break;
     case MessageKind::Frame: out.frame = Whole(message, "frame", 0, 1.0e9); break;
     case MessageKind::Host: ReadHost(message, out); break;
@@ -198,7 +209,8 @@ ClientMessage ParseMessage(const std::string& text) {
     case MessageKind::Undo:
     case MessageKind::Redo:
     case MessageKind::RenderOutput:
-    case MessageKind::FrameShown: break;
+    case MessageKind::FrameShown:
+    case MessageKind::Save: break;
     }
     return out;
 }

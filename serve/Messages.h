@@ -22,7 +22,7 @@ enum class MessageKind {
     Move,      // x, y: mouse moved while down
     Release,   // x, y: mouse button up
     Hover,     // x, y: mouse moved with no button down; answers which handle is there
-    Set,       // key, value: one parameter
+    Set,       // key, value and an optional group: one parameter; a group's sets are one undo step
     View,      // the window: zoom, offset, kind, layer position, automatic downsampling
     Frame,     // frame: the index into the input's frames
     Host,      // host, depth: which host the library acts as and its bit depth
@@ -32,6 +32,9 @@ enum class MessageKind {
     Reset,          // key: one parameter back to its default, or every one when the key is empty
     RenderOutput,   // render the whole input to the output named on the command line
     FrameShown,     // the page has drawn the last picture sent and can take the next
+    Stopwatch,      // key, on: whether the parameter varies in time
+    RemoveKey,      // key: its key at the frame on show, or every parameter's when the key is empty
+    Save,           // write the parameters and keys to the file named on the command line
 };
 
 /// A parameter value as the page sends it; which member counts depends on `type`.
@@ -57,6 +60,8 @@ struct ClientMessage {
     int x = 0, y = 0;
     std::string key;
     SentValue value;
+    uint32_t group = 0;   // Set: 0 for none; consecutive sets with one group undo together
+    bool on = false;      // Stopwatch
     ViewRequest view;
     long frame = 0;
     bool editorHost = false;

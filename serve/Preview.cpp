@@ -5,6 +5,7 @@
 
 #include "core/EffectImpl.h"
 #include "params/ParamSnapshot.h"
+#include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
 #include "io/RawFrames.h"
 
@@ -165,7 +166,8 @@ Preview::Preview(const PreviewConfig& config)
       m_input(config.input),
       m_host(config.host),
       m_depth(config.depth),
-      m_aspect(config.pixelAspect) {
+      m_aspect(config.pixelAspect),
+      m_history(kMaxHistory) {
     FormatFor(m_host, m_depth);
     LoadOptions load;
     load.modulePath = config.modulePath;
@@ -175,6 +177,13 @@ Preview::Preview(const PreviewConfig& config)
     m_effect = std::make_unique<Effect>(load);
     if (config.applyStartOptions) {
         config.applyStartOptions(*m_effect);
+    }
+    m_keys.emplace(*m_effect, config.keysPath);
+    m_keys->Load(*m_effect, config.fps != 0.0 ? config.fps : m_input.Fps(), KeyFrame(0));
+    if (m_input.Still() && config.input.duration == 0) {
+        // Long enough to show every key the file has.
+        const double last = std::min(m_keys->LastKeyFrame(), static_cast<double>(kMaxDuration - 1));
+        m_input.SetDuration(std::max(1L, static_cast<long>(std::ceil(last)) + 1));
     }
     LoadFrame(0);
     ApplyView(m_view);
@@ -188,6 +197,10 @@ PixelFormat Preview::Format() const {
 
 Values Preview::CurrentValues() const {
     return ValuesOf(*m_effect);
+}
+
+Document Preview::CurrentDocument() const {
+    return Document{CurrentValues(), m_keys->Keys()};
 }
 
 void Preview::LoadFrame(long index) {
@@ -241,6 +254,7 @@ void Preview::SwitchHost(bool editor, int depth) {
         for (const StoredValue& v : CurrentValues()) {
             SetValue(*effect, v);
         }
+        m_keys->Apply(*effect, KeyFrame(m_frame));
         std::swap(effect, m_effect);
         m_host = host;
         try {
@@ -302,12 +316,11 @@ bool Preview::SetFromMessage(const std::string& key, const SentValue& value) {
     return !SameValue(info.type, before, m_effect->Get(key));
 }
 
-void Preview::Remember(Values before) {
-    m_undo.push_back(std::move(before));
-    if (m_undo.size() > kMaxHistory) {
-        m_undo.erase(m_undo.begin());
+void Preview::RememberIfChanged(Document before, uint32_t group) {
+    if (SameValues(before.values, CurrentValues()) && before.keys.ToJson() == m_keys->Keys().ToJson()) {
+        return;
     }
-    m_redo.clear();
+    m_history.Remember(std::move(before), group);
 }
 
 void Preview::Restore(const Values& values) {
@@ -318,12 +331,20 @@ void Preview::Restore(const Values& values) {
     }
 }
 
+void Preview::RestoreDocument(const Document& document) {
+    m_keys->SetKeys(document.keys);
+    Restore(document.values);
+    // The values were kept at the frame of the edit; the keys give this frame's.
+    m_keys->Apply(*m_effect, KeyFrame(m_frame));
+}
+
 Outcome Preview::Apply(const ClientMessage& message) {
     Outcome outcome;
     m_seq = message.seq;
+    const long frame = KeyFrame(m_frame);
     switch (message.kind) {
     case MessageKind::Press:
-        m_beforeDrag = CurrentValues();
+        m_beforeDrag = CurrentDocument();
         m_effect->Press(message.x, message.y);
         outcome.render = true;
         break;
@@ -335,11 +356,13 @@ Outcome Preview::Apply(const ClientMessage& message) {
         break;
     case MessageKind::Release:
         if (m_effect->Dragging()) {
-            const std::vector<std::string> changed = m_effect->Release(message.x, message.y);
-            if (!changed.empty() && !m_beforeDrag.empty()) {
-                Remember(std::move(m_beforeDrag));
+            for (const std::string& changed : m_effect->Release(message.x, message.y)) {
+                m_keys->Record(*m_effect, changed, frame);
             }
-            m_beforeDrag.clear();
+            if (m_beforeDrag) {
+                RememberIfChanged(std::move(*m_beforeDrag));
+            }
+            m_beforeDrag.reset();
             outcome.render = true;
         }
         break;
@@ -348,10 +371,37 @@ Outcome Preview::Apply(const ClientMessage& message) {
         outcome.handle = m_effect->Dragging() ? Handle::None : m_effect->HitTest(message.x, message.y);
         break;
     case MessageKind::Set: {
-        Values before = CurrentValues();
-        if (SetFromMessage(message.key, message.value)) {
-            Remember(std::move(before));
+        Document before = CurrentDocument();
+        SetFromMessage(message.key, message.value);
+        m_keys->Record(*m_effect, message.key, frame);
+        RememberIfChanged(std::move(before), message.group);
+        outcome.render = true;
+        break;
+    }
+    case MessageKind::Stopwatch: {
+        const ParamInfo info = m_effect->Param(message.key);
+        if (message.on && !info.animatable) {
+            throw BadMessage(message.key + " cannot vary in time");
         }
+        Document before = CurrentDocument();
+        if (message.on) {
+            m_keys->StopwatchOn(*m_effect, info.key, frame);
+        } else {
+            m_keys->StopwatchOff(info.key);
+        }
+        RememberIfChanged(std::move(before));
+        outcome.state = true;
+        break;
+    }
+    case MessageKind::RemoveKey: {
+        if (!message.key.empty()) {
+            m_effect->Param(message.key);   // an unknown parameter is refused, not ignored
+        }
+        Document before = CurrentDocument();
+        if (m_keys->RemoveKeysAt(message.key, frame)) {
+            m_keys->Apply(*m_effect, frame);
+        }
+        RememberIfChanged(std::move(before));
         outcome.render = true;
         break;
     }
@@ -364,7 +414,15 @@ Outcome Preview::Apply(const ClientMessage& message) {
         break;
     }
     case MessageKind::Frame:
-        LoadFrame(std::min(message.frame, m_input.Count() - 1));
+        if (message.frame >= m_input.Count()) {
+            throw BadMessage("frame " + std::to_string(message.frame) + ": the input has " +
+                             std::to_string(m_input.Count()) + " frames");
+        }
+        if (m_effect->Dragging()) {
+            throw BadMessage("the frame cannot change during a drag");
+        }
+        LoadFrame(message.frame);
+        m_keys->Apply(*m_effect, KeyFrame(m_frame));
         outcome.render = true;
         break;
     case MessageKind::Host:
@@ -377,30 +435,37 @@ Outcome Preview::Apply(const ClientMessage& message) {
         break;
     case MessageKind::Undo:
     case MessageKind::Redo: {
-        std::vector<Values>& from = message.kind == MessageKind::Undo ? m_undo : m_redo;
-        std::vector<Values>& to = message.kind == MessageKind::Undo ? m_redo : m_undo;
-        if (!from.empty()) {
-            to.push_back(CurrentValues());
-            Restore(from.back());
-            from.pop_back();
+        if (m_effect->Dragging()) {
+            throw BadMessage("undo and redo wait for the drag to end");
+        }
+        const std::optional<Document> back = message.kind == MessageKind::Undo
+                                                 ? m_history.Undo(CurrentDocument())
+                                                 : m_history.Redo(CurrentDocument());
+        if (back) {
+            RestoreDocument(*back);
         }
         outcome.render = true;
         break;
     }
     case MessageKind::Reset: {
-        Values before = CurrentValues();
+        Document before = CurrentDocument();
         if (message.key.empty()) {
             m_effect->ResetParams();
+            m_keys->Clear();
         } else {
             const ParamInfo info = m_effect->Param(message.key);
             SetValue(*m_effect, StoredValue{info.key, info.type, info.defaultValue});
+            m_keys->Record(*m_effect, info.key, frame);
         }
-        if (!SameValues(before, CurrentValues())) {
-            Remember(std::move(before));
-        }
+        RememberIfChanged(std::move(before));
         outcome.render = true;
         break;
     }
+    case MessageKind::Save:
+        m_keys->Save(*m_effect);
+        outcome.saved = true;
+        outcome.state = true;
+        break;
     case MessageKind::RenderOutput:        // the server runs it, reporting progress
     case MessageKind::FrameShown: break;   // the server's flow control
     }
@@ -409,6 +474,7 @@ Outcome Preview::Apply(const ClientMessage& message) {
 
 Json Preview::State() {
     Json params = Json::array();
+    const long frame = KeyFrame(m_frame);
     for (const ParamInfo& info : m_effect->Params()) {
         if (info.type == ParamType::Layer) {
             continue;
@@ -418,6 +484,8 @@ Json Preview::State() {
                {"type", TypeName(info.type)},
                {"enabled", info.enabled},
                {"animatable", info.animatable},
+               {"keyed", m_keys->Keyed(info.key)},
+               {"keyHere", m_keys->KeyAt(info.key, frame)},
                {"value", ValueJson(info.type, m_effect->Get(info.key))},
                {"default", ValueJson(info.type, info.defaultValue)}};
         if (info.type == ParamType::FloatSlider || info.type == ParamType::FixedSlider ||
@@ -450,17 +518,26 @@ Json Preview::State() {
                          {"layerTop", m_effect->LayerTop()},
                          {"downsample", Downsample()}};
     state["layer"] = Json{{"width", m_input.Width()}, {"height", m_input.Height()}};
-    state["frames"] =
-        Json{{"count", m_input.Count()}, {"index", m_frame}, {"number", m_input.Number(m_frame)}};
+    state["frames"] = Json{{"count", m_input.Count()},
+                           {"index", m_frame},
+                           {"number", frame},
+                           {"first", KeyFrame(0)},
+                           {"still", m_input.Still()}};
+    state["keys"] = Json{{"path", m_keys->Path().empty() ? Json(nullptr) : Json(m_keys->Path())},
+                         {"fps", m_keys->Fps()},
+                         {"frames", m_keys->FramesJson()},
+                         {"here", m_keys->KeyAt("", frame)},
+                         {"unsaved", !m_keys->Path().empty() && m_keys->Unsaved(*m_effect)}};
     state["host"] = m_host == HostKind::Editor ? "premiere" : "ae";
     state["depth"] = m_depth;
     state["fixedFormat"] = m_input.FixedFormat();
     state["aspect"] = Json::array({m_aspect.num, m_aspect.den});
-    state["canUndo"] = !m_undo.empty();
-    state["canRedo"] = !m_redo.empty();
+    state["canUndo"] = m_history.CanUndo();
+    state["canRedo"] = m_history.CanRedo();
     state["dragging"] = m_effect->Dragging();
     state["output"] = m_config.output.empty() ? Json(nullptr) : Json(m_config.output);
     state["command"] = RenderCommand();
+    state["commandNote"] = CommandNote();
     state["controls"] = DrawControls(*m_effect);
     return state;
 }
@@ -481,17 +558,34 @@ void Preview::RenderOutput(const std::function<void(long, long)>& progress) {
     if (output.empty()) {
         throw Error("rendering: no output was named on the command line (--output)", ErrorKind::BadValue);
     }
+    const InputSpec::Kind kind = m_input.Spec().kind;
+    const bool video = kind == InputSpec::Kind::Video;
+    if (video) {
+        for (long i = 0; i < m_input.Count(); ++i) {
+            if (SameFile(FrameName(output, i), m_input.Spec().path)) {
+                throw Error("writing " + FrameName(output, i) + ": it is the input " + m_input.Spec().path +
+                                " itself",
+                            ErrorKind::BadValue);
+            }
+        }
+    }
     ApplyRenderSettings(false);
     const PixelFormat format = Format();
-    const long total = m_input.Count();
+    const long total = m_input.Still() ? 1 : m_input.Count();
+    // Each frame with the values the keys give it, as `corvelle render --keys` sets them.
     const auto renderFrame = [&](long index) {
         const Picture layer = index == m_frame ? m_layer : m_input.Read(index, format);
+        m_keys->Apply(*m_effect, KeyFrame(index));
         Picture out = MakePicture(format, m_input.Width(), m_input.Height());
         m_effect->Render(layer.View(), out.View());
         return out;
     };
+    const auto restore = [&] {
+        m_keys->Apply(*m_effect, KeyFrame(m_frame));
+        ApplyRenderSettings(true);
+    };
     try {
-        if (m_input.Spec().kind == InputSpec::Kind::Raw) {
+        if (kind == InputSpec::Kind::Raw) {
             RawFrameWriter writer(output);
             for (long i = 0; i < total; ++i) {
                 Picture out = renderFrame(i);
@@ -500,45 +594,80 @@ void Preview::RenderOutput(const std::function<void(long, long)>& progress) {
                 progress(i + 1, total);
             }
             writer.Finish();
-        } else if (m_input.Spec().kind == InputSpec::Kind::Sequence) {
+        } else if (kind == InputSpec::Kind::Sequence || video) {
             for (long i = 0; i < total; ++i) {
                 const Picture out = renderFrame(i);
-                WritePicture(FrameName(output, m_input.Number(i)), out.View());
+                WritePicture(FrameName(output, KeyFrame(i)), out.View());
                 progress(i + 1, total);
             }
         } else {
-            const Picture out = renderFrame(0);
+            const Picture out = renderFrame(m_frame);
             WritePicture(output, out.View());
             progress(1, 1);
         }
     } catch (...) {
-        ApplyRenderSettings(true);
+        restore();
         throw;
     }
-    ApplyRenderSettings(true);
+    restore();
+}
+
+std::string Preview::CommandNote() const {
+    const InputSpec::Kind kind = m_input.Spec().kind;
+    if (kind == InputSpec::Kind::Video && m_depth != 8) {
+        return "A raw pipe carries 8-bit frames: the command renders at 8 bits.";
+    }
+    if (!m_keys->HasKeys()) {
+        return "";
+    }
+    if (m_keys->Path().empty()) {
+        return "The keys are not in this command: start the preview with --keys FILE to save them.";
+    }
+    if (m_keys->Unsaved(*m_effect)) {
+        return "The command renders the keys as saved in " + m_keys->Path() +
+               ": save to include the latest changes.";
+    }
+    return "";
 }
 
 std::string Preview::RenderCommand() const {
     const InputSpec& in = m_input.Spec();
-    std::vector<std::string> words{"corvelle", "render"};
-    if (in.kind != InputSpec::Kind::BuiltIn) {
-        words.push_back(in.path);
-    }
     const bool sequence = in.kind == InputSpec::Kind::Sequence;
-    words.push_back(!m_config.output.empty()          ? m_config.output
-                    : sequence                        ? "out.%04d.png"
-                    : in.kind == InputSpec::Kind::Raw ? "out.raw"
-                                                      : "out.png");
+    const bool video = in.kind == InputSpec::Kind::Video;
+    const bool raw = in.kind == InputSpec::Kind::Raw || video;
+    const bool keysFile = m_keys->HasKeys() && !m_keys->Path().empty();
+    const std::string size = std::to_string(m_input.Width()) + "x" + std::to_string(m_input.Height());
+    // A video reaches `corvelle render` as raw frames in the compositor's or the editor's 8-bit layout.
+    const std::string pixels = m_host == HostKind::Editor ? "bgra" : "argb";
+    std::vector<std::string> words{"corvelle", "render"};
+    if (video) {
+        words.insert(words.end(), {"--raw", size, "-", "-"});
+    } else {
+        if (in.kind != InputSpec::Kind::BuiltIn) {
+            words.push_back(in.path);
+        }
+        words.push_back(!m_config.output.empty() ? m_config.output
+                        : sequence               ? "out.%04d.png"
+                        : raw                    ? "out.raw"
+                                                 : "out.png");
+    }
     if (sequence) {
         words.push_back("--frames");
         words.push_back(std::to_string(in.first) + "-" + std::to_string(in.last));
     }
     if (in.kind == InputSpec::Kind::Raw) {
         words.push_back("--raw");
-        words.push_back(std::to_string(in.rawWidth) + "x" + std::to_string(in.rawHeight));
+        words.push_back(size);
+    }
+    if (keysFile) {
+        // The file holds every parameter's value, which would override any option.
+        words.insert(words.end(), {"--keys", m_keys->Path()});
+        if (m_input.Still() && KeyFrame(m_frame) != 0) {
+            words.insert(words.end(), {"--frame", std::to_string(KeyFrame(m_frame))});
+        }
     }
     for (const ParamInfo& info : m_effect->Params()) {
-        if (info.type == ParamType::Layer) {
+        if (info.type == ParamType::Layer || keysFile) {
             continue;
         }
         const ParamValue v = m_effect->Get(info.key);
@@ -576,16 +705,35 @@ std::string Preview::RenderCommand() const {
     if (m_host == HostKind::Editor) {
         words.insert(words.end(), {"--host", "premiere"});
     }
-    if (m_depth != 8) {
+    if (m_depth != 8 && !video) {
         words.insert(words.end(), {"--depth", std::to_string(m_depth)});
     }
     if (m_aspect.num != static_cast<int32_t>(m_aspect.den)) {
         words.insert(words.end(),
                      {"--par", std::to_string(m_aspect.num) + "/" + std::to_string(m_aspect.den)});
     }
+    if (video) {
+        // Decoded and written by ffmpeg, numbered from 0 as the preview's frames are.
+        std::vector<std::string> decode{"ffmpeg", "-v",        "error",       "-i", in.path,    "-map",
+                                        "0:v:0",  "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt",
+                                        pixels,   "-"};
+        std::vector<std::string> encode{
+            "ffmpeg",   "-v",
+            "error",    "-f",
+            "rawvideo", "-pix_fmt",
+            pixels,     "-s",
+            size,       "-i",
+            "-",        "-start_number",
+            "0",        m_config.output.empty() ? "out.%04d.png" : m_config.output};
+        decode.push_back("|");
+        decode.insert(decode.end(), words.begin(), words.end());
+        decode.push_back("|");
+        decode.insert(decode.end(), encode.begin(), encode.end());
+        words = std::move(decode);
+    }
     std::string command;
     for (const std::string& word : words) {
-        command += (command.empty() ? "" : " ") + ShellWord(word);
+        command += (command.empty() ? "" : " ") + (word == "|" ? word : ShellWord(word));
     }
     return command;
 }

@@ -1,8 +1,10 @@
 // One preview session: the effect instance, the input frame on show, the window it is shown in,
-// and the history of parameter changes, driven by the page's messages.
+// the keys, and the history of changes, driven by the page's messages.
 #pragma once
 
+#include "serve/History.h"
 #include "serve/InputFrames.h"
+#include "serve/KeyTimeline.h"
 #include "serve/Messages.h"
 
 #include <corvelle/corvelle.h>
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,8 @@ struct PreviewConfig {
     InputSpec input;
     std::string output;       // where "render" writes; empty: the page cannot render to a file
     std::string modulePath;   // empty: the library's default
+    std::string keysPath;     // the keyframe file read at start when it exists and written by Save
+    double fps = 0.0;         // frames a second for host time; 0: the video's, else the file's, else none
     HostKind host = HostKind::Compositor;
     int depth = 8;
     Rational pixelAspect;
@@ -36,15 +41,8 @@ struct Outcome {
     bool state = false;    // only the state changed (the window's position, say)
     bool hover = false;    // answer a hover with `handle`
     Handle handle = Handle::None;
+    bool saved = false;   // the keyframe file was written
 };
-
-/// One parameter's value with what a setter needs to put it back.
-struct StoredValue {
-    std::string key;
-    ParamType type = ParamType::FloatSlider;
-    ParamValue value;
-};
-using Values = std::vector<StoredValue>;
 
 class Preview {
 public:
@@ -65,19 +63,28 @@ public:
     /// Renders every input frame at full size to the output; `progress(done, total)` after each.
     /// Throws Error when there is no output or a frame fails.
     void RenderOutput(const std::function<void(long, long)>& progress);
-    /// The `corvelle render` command that gives the output with the current settings.
+    /// The `corvelle render` command that gives the output with the current settings; with keys, the
+    /// keys as saved in the keyframe file.
     std::string RenderCommand() const;
+    /// What the page says beside the command: where it differs from what the page shows, or "".
+    std::string CommandNote() const;
 
     Effect& GetEffect() { return *m_effect; }
     Values CurrentValues() const;
+    const KeyTimeline& Keys() const { return *m_keys; }
 
 private:
     void LoadFrame(long index);
+    /// The frame number keys and host time use for input frame `index`.
+    long KeyFrame(long index) const { return m_input.Number(index); }
+    Document CurrentDocument() const;
+    void RestoreDocument(const Document& document);
+    /// Records the document from before an edit as an undo step unless the edit changed nothing.
+    void RememberIfChanged(Document before, uint32_t group = 0);
     void SwitchHost(bool editor, int depth);
     void ApplyView(const ViewRequest& view);
     void ApplyRenderSettings(bool preview);
     bool SetFromMessage(const std::string& key, const SentValue& value);
-    void Remember(Values before);
     void Restore(const Values& values);
     int Downsample() const;
     PixelFormat Format() const;
@@ -92,9 +99,9 @@ private:
     Picture m_layer;
     ViewRequest m_view;
     uint32_t m_seq = 0;
-    Values m_beforeDrag;
-    std::vector<Values> m_undo;
-    std::vector<Values> m_redo;
+    std::optional<KeyTimeline> m_keys;
+    std::optional<Document> m_beforeDrag;
+    History m_history;
 };
 
 /// The pixel format `host` renders at `depth` bits; throws BadMessage for a pair it has not.

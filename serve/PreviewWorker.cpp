@@ -7,7 +7,7 @@ namespace corvelle::serve {
 namespace {
 
 bool Collapses(MessageKind kind) {
-    return kind == MessageKind::Move || kind == MessageKind::Hover;
+    return kind == MessageKind::Move || kind == MessageKind::Hover || kind == MessageKind::Frame;
 }
 
 }   // namespace
@@ -113,6 +113,10 @@ void PreviewWorker::Process(std::deque<Job>& jobs) {
             const Outcome outcome = m_preview->Apply(message);
             render = render || outcome.render;
             state = state || outcome.state;
+            if (outcome.saved) {
+                SendText(0, nlohmann::json{{"t", "saved"}, {"path", m_preview->Keys().Path()}},
+                         Outgoing::Kind::Keep);
+            }
             if (outcome.hover) {
                 SendText(
                     job.client,

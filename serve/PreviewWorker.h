@@ -41,7 +41,7 @@ public:
     PreviewWorker(const PreviewWorker&) = delete;
     PreviewWorker& operator=(const PreviewWorker&) = delete;
 
-    /// Queues a message from `client`; a move or hover replaces one still waiting.
+    /// Queues a message from `client`; a move, hover or frame change replaces one still waiting.
     void Push(uint64_t client, const ClientMessage& message);
     /// Sends a newly connected client the state and the picture.
     void Greet(uint64_t client);

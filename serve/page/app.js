@@ -40,7 +40,10 @@ function sendView() {
     auto: view.auto });
 }
 
-function status(text) { $('status').textContent = text; }
+function status(text, ok) {
+  $('status').textContent = text;
+  $('status').classList.toggle('ok', !!ok);
+}
 
 // ---- WebGL: the frame layer ---------------------------------------------------------------------
 const frameCanvas = $('frame');
@@ -355,8 +358,23 @@ document.addEventListener('keyup', (e) => { if (e.code === 'Space') spaceDown = 
 
 // ---- The parameter panel ---------------------------------------------------------------------
 const editors = new Map();   // key -> {row, name, update(value, enabled)}
+let selectedKey = '';        // the parameter whose keys the timeline shows; '' for all
+
+// The edits of one gesture carry one group number, which makes them one undo step. Numbers start
+// at random so a reloaded page never continues the previous page's gesture.
+let nextGroup = 1 + Math.floor(Math.random() * 0x7fffffff);
+function newGroup() {
+  nextGroup = nextGroup >= 0xfffffff0 ? 1 : nextGroup + 1;
+  return nextGroup;
+}
 
 function numberText(v) { return String(Math.round(v * 1000) / 1000); }
+
+function selectParam(key) {
+  selectedKey = selectedKey === key ? '' : key;
+  for (const [k, e] of editors) e.row.classList.toggle('selected', k === selectedKey);
+  showTimeline();
+}
 
 function buildEditor(p) {
   const row = document.createElement('div');
@@ -372,9 +390,29 @@ function buildEditor(p) {
   const editor = document.createElement('div');
   editor.className = 'editor';
   row.append(name, reset, editor);
+  let keyed = false;
+  let stopwatch = null;
+  if (p.animatable) {
+    stopwatch = document.createElement('button');
+    stopwatch.className = 'stopwatch';
+    stopwatch.textContent = '◇';
+    stopwatch.title = 'Vary in time: keys at frames';
+    stopwatch.addEventListener('click', () => send({ t: 'stopwatch', key: p.key, on: !keyed }));
+    row.insertBefore(stopwatch, reset);
+  }
+  row.addEventListener('click', (e) => {
+    // A numeric parameter's name scrubs; a click without a drag selects it there.
+    if (e.target === row || (e.target === name && !name.classList.contains('scrub'))) selectParam(p.key);
+  });
   const inputs = [];
   let update;
-  const setValue = (value) => send({ t: 'set', key: p.key, value });
+  const setValue = (value, group) => send(group ? { t: 'set', key: p.key, value, group } : { t: 'set', key: p.key, value });
+  // Live edits (a slider drag, a colour picked) share a group until the control's change event.
+  const liveGroup = (input) => {
+    if (!input.dataset.group) input.dataset.group = String(newGroup());
+    return Number(input.dataset.group);
+  };
+  const endGroup = (input) => { delete input.dataset.group; };
   if (p.type === 'float' || p.type === 'fixed' || p.type === 'angle') {
     const hasSlider = p.sliderMax > p.sliderMin;
     const number = document.createElement('input');
@@ -394,12 +432,38 @@ function buildEditor(p) {
       slider.min = p.sliderMin;
       slider.max = p.sliderMax;
       slider.step = (p.sliderMax - p.sliderMin) / 1000;
-      slider.addEventListener('input', () => setValue(Number(slider.value)));
+      slider.addEventListener('input', () => setValue(Number(slider.value), liveGroup(slider)));
+      slider.addEventListener('change', () => endGroup(slider));
       editor.append(slider);
       inputs.push(slider);
     }
     editor.append(number);
     inputs.push(number);
+    // Dragging the name sideways scrubs the value: one undo step for the whole drag.
+    name.classList.add('scrub');
+    let scrub = null;
+    name.addEventListener('pointerdown', (e) => {
+      if (e.button !== 0 || number.disabled) return;
+      name.setPointerCapture(e.pointerId);
+      scrub = { x: e.clientX, start: Number(number.value), group: newGroup(), moved: false };
+      e.preventDefault();
+    });
+    name.addEventListener('pointermove', (e) => {
+      if (!scrub) return;
+      const step = hasSlider ? (p.sliderMax - p.sliderMin) / 1000 : 1;
+      let v = scrub.start + Math.round(e.clientX - scrub.x) * step;
+      if (p.max > p.min) v = Math.max(p.min, Math.min(p.max, v));
+      if (v === Number(number.value) && !scrub.moved) return;
+      scrub.moved = true;
+      number.value = numberText(v);
+      setValue(v, scrub.group);
+    });
+    const endScrub = () => {
+      if (scrub && !scrub.moved) selectParam(p.key);
+      scrub = null;
+    };
+    name.addEventListener('pointerup', endScrub);
+    name.addEventListener('pointercancel', () => { scrub = null; });
     update = (v) => {
       for (const input of inputs) if (document.activeElement !== input) input.value = input.type === 'number' ? numberText(v) : v;
     };
@@ -418,7 +482,8 @@ function buildEditor(p) {
   } else if (p.type === 'color') {
     const c = document.createElement('input');
     c.type = 'color';
-    c.addEventListener('input', () => setValue(c.value));
+    c.addEventListener('input', () => setValue(c.value, liveGroup(c)));
+    c.addEventListener('change', () => endGroup(c));
     editor.append(c);
     inputs.push(c);
     update = (v) => { c.value = v; };
@@ -446,7 +511,7 @@ function buildEditor(p) {
   }
   if (inputs[0]) {
     inputs[0].id = 'param-' + p.key;
-    name.htmlFor = inputs[0].id;
+    if (!name.classList.contains('scrub')) name.htmlFor = inputs[0].id;
   }
   return {
     row,
@@ -455,6 +520,15 @@ function buildEditor(p) {
       row.classList.toggle('disabled', !param.enabled);
       for (const input of inputs) input.disabled = !param.enabled;
       reset.disabled = !param.enabled;
+      keyed = !!param.keyed;
+      if (stopwatch) {
+        stopwatch.classList.toggle('on', keyed);
+        stopwatch.textContent = keyed ? '◆' : '◇';
+        stopwatch.classList.toggle('here', !!param.keyHere);
+        stopwatch.setAttribute('aria-pressed', String(keyed));
+        stopwatch.title = keyed ? (param.keyHere ? 'Varies in time; a key at this frame (click: stop varying)'
+          : 'Varies in time (click: stop varying, keeping this value)') : 'Vary in time: keys at frames';
+      }
       update(param.value);
     },
   };
@@ -509,9 +583,70 @@ function showState(s) {
   $('timeline').hidden = frames.count < 2;
   $('frameSlider').max = String(frames.count - 1);
   if (document.activeElement !== $('frameSlider')) $('frameSlider').value = String(frames.index);
-  $('frameLabel').textContent = `frame ${frames.number}`;
+  const fps = s.keys.fps;
+  $('frameLabel').textContent = `frame ${frames.number}` + (fps ? ` · ${(frames.number / fps).toFixed(2)} s` : '');
+  showTimeline();
+  const save = $('saveKeys');
+  save.disabled = !s.keys.path;
+  save.textContent = s.keys.path ? `Save to ${s.keys.path}${s.keys.unsaved ? ' *' : ''}` : 'Save (no --keys given)';
+  $('commandNote').textContent = s.commandNote || '';
   $('renderOutput').disabled = !s.output;
-  $('renderOutput').textContent = s.output ? `Render to ${s.output}` : 'Render (no --output given)';
+  $('renderOutput').textContent = s.output
+    ? `Render ${frames.still ? 'this frame' : 'every frame'} to ${s.output}` : 'Render (no --output given)';
+}
+
+// The frames with keys the timeline marks: the selected parameter's when it has keys, else all.
+function markedFrames() {
+  const s = corvelle.state;
+  if (!s) return [];
+  const tracks = s.keys.frames;
+  const lists = selectedKey && tracks[selectedKey] ? [tracks[selectedKey]] : Object.values(tracks);
+  return [...new Set(lists.flat())].sort((a, b) => a - b);
+}
+
+function showTimeline() {
+  const s = corvelle.state;
+  if (!s) return;
+  const frames = s.frames;
+  const marks = $('keyMarks');
+  marks.textContent = '';
+  const keyFrames = markedFrames();
+  const span = Math.max(1, frames.count - 1);
+  for (const f of keyFrames) {
+    const index = f - frames.first;
+    if (index < 0 || index > span) continue;
+    const mark = document.createElement('div');
+    mark.className = 'mark';
+    mark.style.left = `${(index / span) * 100}%`;
+    mark.title = `key at frame ${f}`;
+    mark.dataset.frame = String(f);
+    mark.addEventListener('click', () => goToFrame(Math.round(index)));
+    marks.append(mark);
+  }
+  const here = frames.number;
+  $('prevKey').disabled = !keyFrames.some((f) => f < here);
+  $('nextKey').disabled = !keyFrames.some((f) => f > here);
+  const selected = selectedKey && s.params.find((p) => p.key === selectedKey);
+  $('deleteKey').disabled = selected && selected.keyed ? !selected.keyHere : !s.keys.here;
+}
+
+function goToFrame(index) {
+  const s = corvelle.state;
+  if (!s) return;
+  index = Math.max(0, Math.min(s.frames.count - 1, index));
+  $('frameSlider').value = String(index);
+  send({ t: 'frame', frame: index });
+}
+
+function stepKey(direction) {
+  const s = corvelle.state;
+  if (!s) return;
+  const here = s.frames.number;
+  const keyFrames = markedFrames();
+  const target = direction > 0 ? keyFrames.find((f) => f > here) : [...keyFrames].reverse().find((f) => f < here);
+  if (target === undefined) return;
+  // A key between frames (a file may give seconds) is reached from its side.
+  goToFrame((direction > 0 ? Math.ceil(target) : Math.floor(target)) - s.frames.first);
 }
 
 // ---- Messages from the server ------------------------------------------------------------------
@@ -556,13 +691,17 @@ function onText(m) {
     corvelle.errors.push(m);
     status(m.message);
     viewFromServer = true;
+    if (corvelle.state) showTimeline();
   } else if (m.t === 'progress') {
     $('progress').hidden = false;
     $('progress').max = m.total;
     $('progress').value = m.done;
     status(`Rendering: ${m.done} of ${m.total}`);
+  } else if (m.t === 'saved') {
+    status(`Saved ${m.path}`, true);
+    corvelle.saved = (corvelle.saved || 0) + 1;
   } else if (m.t === 'rendered') {
-    status(`Rendered to ${corvelle.state ? corvelle.state.output : 'the output'}`);
+    status(`Rendered to ${corvelle.state ? corvelle.state.output : 'the output'}`, true);
     corvelle.rendered = true;
   }
 }
@@ -625,11 +764,21 @@ function wire() {
   $('redo').addEventListener('click', () => send({ t: 'redo' }));
   $('resetAll').addEventListener('click', () => send({ t: 'reset', key: '' }));
   $('frameSlider').addEventListener('input', () => send({ t: 'frame', frame: Number($('frameSlider').value) }));
+  $('prevKey').addEventListener('click', () => stepKey(-1));
+  $('nextKey').addEventListener('click', () => stepKey(1));
+  $('deleteKey').addEventListener('click', () => {
+    const selected = corvelle.state && corvelle.state.params.find((p) => p.key === selectedKey);
+    send({ t: 'removekey', key: selected && selected.keyed ? selectedKey : '' });
+  });
+  $('saveKeys').addEventListener('click', () => {
+    status('Saving…');
+    send({ t: 'save' });
+  });
   $('copyCommand').addEventListener('click', async () => {
     const text = corvelle.state ? corvelle.state.command : '';
     try {
       await navigator.clipboard.writeText(text);
-      status('Copied the render command.');
+      status('Copied the render command.', true);
     } catch (err) {
       const range = document.createRange();
       range.selectNodeContents($('command'));

@@ -27,6 +27,48 @@ def write_png(path, width, height, rgba):
         f.write(chunk(b'IEND', b''))
 
 
+def read_png(path):
+    """(width, height, RGBA bytes) of an 8-bit RGBA, non-interlaced PNG such as `corvelle render` writes."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    assert data[:8] == b'\x89PNG\r\n\x1a\n', path
+    pos, idat, header = 8, b'', None
+    while pos < len(data):
+        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b'IHDR':
+            header = struct.unpack('>IIBBBBB', body)
+        elif kind == b'IDAT':
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert (depth, colour, interlace) == (8, 6, 0), header
+    raw = zlib.decompress(idat)
+    stride = width * 4
+    out = bytearray(stride * height)
+    previous = bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b = previous[i]
+            c = previous[i - 4] if i >= 4 else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        out[y * stride:(y + 1) * stride] = line
+        previous = line
+    return width, height, bytes(out)
+
+
 def rgba_to_argb(rgba):
     out = bytearray(len(rgba))
     out[0::4], out[1::4], out[2::4], out[3::4] = rgba[3::4], rgba[0::4], rgba[1::4], rgba[2::4]

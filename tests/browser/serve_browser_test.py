@@ -1,16 +1,19 @@
 """Real-browser tests of `corvelle serve`: headless Chromium through chromedriver, a real server, a real
-module. Usage: serve_browser_test.py CORVELLE_COMMAND (picture|sequence)."""
+module. Usage: serve_browser_test.py CORVELLE_COMMAND (picture|sequence|keys|video)."""
 import http.client
+import os
+import shlex
 import shutil
 import socket
+import subprocess
 import sys
 import time
 
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 
-from browser_support import (Server, argb_to_rgba, parse_json, read_pixels, rgba_to_argb, run, scratch,
-                             start_browser, wait_applied, wait_for, write_png)
+from browser_support import (Server, argb_to_rgba, parse_json, read_pixels, read_png, rgba_to_argb, run,
+                             scratch, start_browser, wait_applied, wait_for, write_png)
 
 W, H = 480, 270   # fits the viewport at 100 %, so every layer pixel is on screen
 
@@ -286,9 +289,160 @@ def case_sequence(corvelle):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def same_pixels(got, expected, width, what):
+    assert len(got) == len(expected), (what, len(got), len(expected))
+    if got != expected:
+        bad = next(i for i in range(len(got)) if got[i] != expected[i]) // 4
+        raise AssertionError('%s: pixel (%d, %d) differs: %r vs %r' % (
+            what, bad % width, bad // width, got[bad * 4:bad * 4 + 4], expected[bad * 4:bad * 4 + 4]))
+
+
+def state(driver, path):
+    return driver.execute_script('return corvelle.state.' + path)
+
+
+def shown_frame(driver, width, height):
+    """The frame layer at 100 % with the controls hidden."""
+    checkbox = driver.find_element(By.ID, 'showControls')
+    checkbox.click()
+    try:
+        assert state(driver, 'view.zoom') == 1
+        return read_pixels(driver, 0, 0, width, height)
+    finally:
+        checkbox.click()
+
+
+def case_keys(corvelle):
+    """Stopwatch, a value at frame 0, a corner dragged at frame 6 with the real mouse, Save, the saved
+    file through `corvelle render --keys` equal to the page's pixels, and undo."""
+    work = scratch()
+    try:
+        write_png(work + '/in.png', W, H, test_picture())
+        server = Server(corvelle, ['in.png', '--duration', '10', '--keys', 'keys.json', '--output', 'out.png'],
+                        work)
+        try:
+            driver = start_browser(work)
+            try:
+                driver.get(server.url)
+                wait_for(driver, 'window.corvelle && corvelle.ready')
+                assert driver.find_element(By.ID, 'frameSlider').is_displayed()
+                assert state(driver, 'frames.count') == 10
+                driver.find_element(By.CSS_SELECTOR, '[data-key=width] .stopwatch').click()
+                wait_applied(driver)
+                assert state(driver, 'keys.frames') == {'width': [0]}, state(driver, 'keys.frames')
+                number = driver.find_element(By.CSS_SELECTOR, '[data-key=width] input[type=number]')
+                driver.execute_script('arguments[0].value = "260"; arguments[0].dispatchEvent(new Event("change"))',
+                                      number)
+                wait_applied(driver)
+                assert state(driver, 'snapshot.width') == 260
+                assert state(driver, 'keys.frames') == {'width': [0]}
+
+                slider = driver.find_element(By.ID, 'frameSlider')
+                driver.execute_script(
+                    'arguments[0].value = 6; arguments[0].dispatchEvent(new Event("input"))', slider)
+                wait_applied(driver)
+                assert state(driver, 'frames.index') == 6
+                # Centre (240, 135), 260x200: the top-left corner is at (110, 35).
+                sent = mouse_drag(driver, driver.find_element(By.ID, 'controls'),
+                                  [(110, 35), (100, 30), (90, 26), (84, 22)])
+                assert [m['t'] for m in sent][0] == 'press', sent
+                assert state(driver, 'keys.frames') == {'width': [0, 6]}, state(driver, 'keys.frames')
+                dragged = state(driver, 'snapshot.width')
+                assert dragged > 260, dragged
+                marks = driver.find_elements(By.CSS_SELECTOR, '#keyMarks .mark')
+                assert [m.get_attribute('data-frame') for m in marks] == ['0', '6']
+
+                assert state(driver, 'keys.unsaved') is True
+                driver.find_element(By.ID, 'saveKeys').click()
+                wait_for(driver, 'corvelle.saved === 1')
+                wait_applied(driver)
+                assert state(driver, 'keys.unsaved') is False
+                saved = parse_json(open(work + '/keys.json').read())
+                assert [k['frame'] for k in saved['keys']['width']] == [0, 6], saved
+
+                # The copied command, run as given (with this build's program), renders the frame.
+                command = state(driver, 'command')
+                words = shlex.split(command)
+                assert words[:2] == ['corvelle', 'render'] and '--keys' in words and '--frame' in words, command
+                words[0] = corvelle
+                words[words.index('out.png')] = 'ref.png'
+                run(words, work)
+                width, height, expected = read_png(work + '/ref.png')
+                assert (width, height) == (W, H)
+                same_pixels(shown_frame(driver, W, H), expected, W, 'frame 6 against the saved keys')
+
+                driver.find_element(By.ID, 'undo').click()
+                wait_applied(driver)
+                assert state(driver, 'keys.frames') == {'width': [0]}, state(driver, 'keys.frames')
+                assert state(driver, 'keys.unsaved') is True
+                assert state(driver, 'snapshot.width') == 260
+                driver.save_screenshot(work + '/keys.png')
+                if os.environ.get('CORVELLE_KEEP_SCREENSHOT'):
+                    shutil.copy(work + '/keys.png', os.environ['CORVELLE_KEEP_SCREENSHOT'])
+            finally:
+                driver.quit()
+        finally:
+            status = server.stop()
+        assert status == 0, status
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def case_video(corvelle):
+    """A lossless clip: frame 7 at 100 % equals `corvelle render` of frame 7 as ffmpeg decodes it."""
+    if shutil.which('ffmpeg') is None:
+        print('ffmpeg not found: skipped')
+        return
+    work = scratch()
+    w, h, index = 160, 120, 7
+    try:
+        run(['ffmpeg', '-v', 'error', '-f', 'lavfi', '-i', 'testsrc2=size=%dx%d:rate=25' % (w, h), '-frames:v', '12',
+             '-c:v', 'ffv1', 'clip.mkv'], work)
+        server = Server(corvelle, ['clip.mkv', '--output', 'out.%04d.png', '--width', '60', '--feather', '9'], work)
+        try:
+            driver = start_browser(work)
+            try:
+                driver.get(server.url)
+                wait_for(driver, 'window.corvelle && corvelle.ready')
+                assert state(driver, 'frames.count') == 12
+                assert state(driver, 'keys.fps') == 25
+                slider = driver.find_element(By.ID, 'frameSlider')
+                driver.execute_script(
+                    'arguments[0].value = arguments[1]; arguments[0].dispatchEvent(new Event("input"))', slider, index)
+                wait_applied(driver)
+                assert state(driver, 'frames.index') == index
+                decoded = subprocess.run(
+                    ['ffmpeg', '-v', 'error', '-i', 'clip.mkv', '-vf', 'select=eq(n\\,%d)' % index, '-fps_mode',
+                     'passthrough', '-frames:v', '1', '-f', 'rawvideo', '-pix_fmt', 'rgba', '-'],
+                    cwd=work, capture_output=True, check=True).stdout
+                assert len(decoded) == w * h * 4, len(decoded)
+                with open(work + '/f.raw', 'wb') as f:
+                    f.write(rgba_to_argb(decoded))
+                run([corvelle, 'render', '--raw', '%dx%d' % (w, h), '--width', '60', '--feather', '9', 'f.raw',
+                     'ref.raw'], work)
+                with open(work + '/ref.raw', 'rb') as f:
+                    expected = argb_to_rgba(f.read())
+                same_pixels(shown_frame(driver, w, h), expected, w, 'video frame %d' % index)
+
+                driver.find_element(By.ID, 'renderOutput').click()
+                wait_for(driver, 'corvelle.rendered', 60)
+                width, height, written = read_png(work + '/out.%04d.png' % index)
+                same_pixels(written, expected, w, 'rendered frame %d' % index)
+                assert os.path.exists(work + '/out.0011.png') and not os.path.exists(work + '/out.0012.png')
+            finally:
+                driver.quit()
+        finally:
+            status = server.stop()
+        assert status == 0, status
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+CASES = {'picture': case_picture, 'sequence': case_sequence, 'keys': case_keys, 'video': case_video}
+
 if __name__ == '__main__':
-    if len(sys.argv) != 3 or sys.argv[2] not in ('picture', 'sequence'):
-        sys.exit('usage: serve_browser_test.py CORVELLE (picture|sequence)')
+    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
+        sys.exit('usage: serve_browser_test.py CORVELLE (%s)' % '|'.join(CASES))
     started = time.time()
-    {'picture': case_picture, 'sequence': case_sequence}[sys.argv[2]](sys.argv[1])
+    CASES[sys.argv[2]](sys.argv[1])
     print('ok: %s in %.1f s' % (sys.argv[2], time.time() - started))

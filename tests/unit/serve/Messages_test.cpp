@@ -40,6 +40,16 @@ TEST(ServeMessages, ReadsEveryKind) {
     EXPECT_EQ(ParseMessage(R"({"t":"aspect","num":10,"den":11})").aspectDen, 11);
     EXPECT_EQ(ParseMessage(R"({"t":"frame","frame":12})").frame, 12);
     EXPECT_EQ(ParseMessage(R"({"t":"render"})").kind, MessageKind::RenderOutput);
+
+    const ClientMessage grouped = ParseMessage(R"({"t":"set","key":"width","value":3,"group":4000000000})");
+    EXPECT_EQ(grouped.group, 4000000000u);
+    EXPECT_EQ(ParseMessage(R"({"t":"set","key":"width","value":3})").group, 0u);
+    const ClientMessage stopwatch = ParseMessage(R"({"t":"stopwatch","key":"width","on":true})");
+    EXPECT_EQ(stopwatch.kind, MessageKind::Stopwatch);
+    EXPECT_TRUE(stopwatch.on);
+    EXPECT_EQ(ParseMessage(R"({"t":"removekey","key":""})").key, "");
+    EXPECT_EQ(ParseMessage(R"({"t":"removekey","key":"angle"})").key, "angle");
+    EXPECT_EQ(ParseMessage(R"({"t":"save"})").kind, MessageKind::Save);
 }
 
 TEST(ServeMessages, RefusesMalformedMessages) {
@@ -75,6 +85,18 @@ TEST(ServeMessages, RefusesMalformedMessages) {
         R"({"t":"host","host":"other","depth":8})",
         R"({"t":"host","host":"ae","depth":12})",
         R"({"t":"aspect","num":0,"den":1})",
+        R"({"t":"set","key":"width","value":3,"group":-1})",
+        R"({"t":"set","key":"width","value":3,"group":1.5})",
+        R"({"t":"set","key":"width","value":3,"group":4294967296})",
+        R"({"t":"set","key":"width","value":3,"group":"1"})",
+        R"({"t":"stopwatch","key":"width"})",   // on or off must be said
+        R"({"t":"stopwatch","key":"width","on":1})",
+        R"({"t":"stopwatch","key":"","on":true})",
+        R"({"t":"stopwatch","key":"Width","on":true})",
+        R"({"t":"removekey"})",
+        R"({"t":"removekey","key":"a b"})",
+        R"({"t":"frame","frame":1e10})",
+        R"({"t":"frame","frame":NaN})",
         R"({"t":"undo")",   // cut short
         "{\"t\":\"undo\"}" + std::string(kMaxMessageBytes, ' '),
         std::string(200, '[') + std::string(200, ']'),

@@ -7,6 +7,8 @@
 #include "keys/JsonPositions.h"
 #include "keys/KeyValues.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -17,6 +19,9 @@ namespace corvelle {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// Far more than any hand-made or saved key file needs.
+constexpr off_t kMaxKeyFileBytes = off_t{64} << 20;
 
 /// Reads a parsed file, reporting each fault at the place in the text it comes from.
 class FileReader {
@@ -244,13 +249,33 @@ Keyframes Keyframes::Parse(const std::string& text, std::vector<ParamInfo> param
 }
 
 Keyframes Keyframes::Load(const std::string& path, std::vector<ParamInfo> params) {
+    const auto fault = [&path](const std::string& why) {
+        return HostError("reading " + path + ": " + why, ErrorKind::IO);
+    };
+    // A folder opens like a file and then fails inside the stream; a device or FIFO could
+    // hand over endless bytes: only a regular file of a sensible size is read.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        throw fault(std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw fault("not a regular file");
+    }
+    if (info.st_size > kMaxKeyFileBytes) {
+        throw fault("larger than " + std::to_string(kMaxKeyFileBytes >> 20) + " MiB");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw HostError("reading " + path + ": " + std::strerror(errno), ErrorKind::IO);
+        throw fault(std::strerror(errno));
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        throw fault(std::strerror(errno));
+    }
     if (in.bad()) {
-        throw HostError("reading " + path + ": " + std::strerror(errno), ErrorKind::IO);
+        throw fault(std::strerror(errno));
     }
     try {
         return Parse(text, std::move(params));

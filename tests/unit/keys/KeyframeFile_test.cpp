@@ -7,9 +7,13 @@
 #include "core/EffectImpl.h"
 
 #include "CaseName.h"
+#include "RenderTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -176,12 +180,19 @@ const BadFile kBadFiles[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, BadKeyframeFileTest, ::testing::ValuesIn(kBadFiles),
                          testing_support::CaseName());
 
-TEST(KeyframeFile, MissingFileIsAnInputFault) {
-    try {
-        Keyframes::Load("/nonexistent/keys.json", Params());
-        ADD_FAILURE() << "accepted";
-    } catch (const Error& e) {
-        EXPECT_EQ(ErrorKind::IO, e.Kind());
+TEST(KeyframeFile, WhatIsNotAReadableKeyFileIsAnInputFault) {
+    testing_support::TempDir dir;
+    const std::string big = dir / "big.json";
+    std::ofstream(big).put('{');
+    ASSERT_EQ(0, truncate(big.c_str(), off_t{65} << 20));   // sparse: no disk taken
+    for (const std::string& path :
+         {std::string("/nonexistent/keys.json"), dir.Path(), std::string("/dev/zero"), big}) {
+        try {
+            Keyframes::Load(path, Params());
+            ADD_FAILURE() << path << " accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(ErrorKind::IO, e.Kind()) << path;
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include "core/HostError.h"
 #include "core/NumberText.h"
 #include "cli/Progress.h"
+#include "io/FramePrefetch.h"
 #include "io/RawFrames.h"
 #include "io/TestPicture.h"
 
@@ -148,12 +149,12 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
         ShowFrame(run.GetEffect(), keys, 0);
         writer.Write(run.Render(picture, "rendering"));
     } else {
-        World layer(layout, size.width, size.height);
+        FramePrefetch frames(*reader, layout, size.width, size.height);
         Progress progress(0);
-        while (reader->Next(layer)) {
+        while (World* layer = frames.Next()) {
             // The stream's first frame is frame 0.
-            ShowFrame(run.GetEffect(), keys, reader->FramesRead() - 1);
-            writer.Write(run.Render(layer, "rendering frame " + std::to_string(reader->FramesRead())));
+            ShowFrame(run.GetEffect(), keys, frames.FramesRead() - 1);
+            writer.Write(run.Render(*layer, "rendering frame " + std::to_string(frames.FramesRead())));
             progress.FrameDone();
         }
     }

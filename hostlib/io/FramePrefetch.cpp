@@ -1,0 +1,38 @@
+// Reads a raw stream's next frame while the current one renders.
+#include "io/FramePrefetch.h"
+
+namespace corvelle {
+
+FramePrefetch::FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height)
+    : m_reader(reader), m_frames{World(layout, width, height), World(layout, width, height)} {}
+
+FramePrefetch::~FramePrefetch() {
+    if (m_pending.valid()) {
+        m_pending.wait();
+    }
+}
+
+void FramePrefetch::StartReading(World& target) {
+    m_pending = std::async(std::launch::async, [this, &target] { return m_reader.Next(target); });
+}
+
+World* FramePrefetch::Next() {
+    if (!m_pending.valid()) {   // the first frame, or the stream already ended
+        if (m_handedOut > 0) {
+            return nullptr;
+        }
+        StartReading(m_frames[m_reading]);
+    }
+    // get() leaves the future empty, so a failed read is not waited for again.
+    if (!m_pending.get()) {
+        return nullptr;
+    }
+    World* ready = &m_frames[m_reading];
+    ++m_handedOut;
+    // The caller is done with the other frame: it asks for a new one only after rendering it.
+    m_reading ^= 1;
+    StartReading(m_frames[m_reading]);
+    return ready;
+}
+
+}   // namespace corvelle

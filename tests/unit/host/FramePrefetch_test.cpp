@@ -1,0 +1,75 @@
+// Reading ahead must hand out the stream's frames in order, each whole, and report a frame cut
+// short after every whole frame before it, as reading in turn does.
+#include "core/HostError.h"
+#include "io/FramePrefetch.h"
+
+#include "CaseName.h"
+#include "RenderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+namespace corvelle {
+namespace {
+
+using testing_support::TempDir;
+
+struct StreamCase {
+    const char* name;
+    int wholeFrames;
+    int extraBytes;   // a last frame cut short
+};
+
+class FramePrefetchTest : public testing::TestWithParam<StreamCase> {};
+
+TEST_P(FramePrefetchTest, HandsOutEveryWholeFrameInOrder) {
+    const StreamCase& c = GetParam();
+    constexpr int kFrameBytes = 2 * 2 * 4;
+    std::string bytes;
+    for (int frame = 0; frame < c.wholeFrames; ++frame) {
+        bytes += std::string(kFrameBytes, static_cast<char>('a' + frame));
+    }
+    bytes += std::string(static_cast<std::size_t>(c.extraBytes), 'z');
+    TempDir dir;
+    std::ofstream(dir / "frames.raw", std::ios::binary) << bytes;
+
+    RawFrameReader reader(dir / "frames.raw");
+    FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2);
+    for (int frame = 0; frame < c.wholeFrames; ++frame) {
+        World* world = frames.Next();
+        ASSERT_NE(world, nullptr) << "frame " << frame;
+        EXPECT_EQ(world->Row(1)[kFrameBytes / 2 - 1], 'a' + frame);
+        EXPECT_EQ(frames.FramesRead(), frame + 1);
+    }
+    if (c.extraBytes > 0) {
+        EXPECT_THROW(frames.Next(), HostError);
+    } else {
+        EXPECT_EQ(frames.Next(), nullptr);
+        EXPECT_EQ(frames.Next(), nullptr);
+    }
+}
+
+const StreamCase kStreams[] = {
+    {"empty", 0, 0},         {"one_frame", 1, 0}, {"three_frames", 3, 0},
+    {"cut_after_two", 2, 5}, {"cut_first", 0, 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, FramePrefetchTest, testing::ValuesIn(kStreams),
+                         testing_support::CaseName());
+
+TEST(FramePrefetchTest, StopsEarlyWithoutWaitingForTheWholeStream) {
+    TempDir dir;
+    std::ofstream(dir / "frames.raw", std::ios::binary) << std::string(16 * 10, 'x');
+    RawFrameReader reader(dir / "frames.raw");
+    {
+        FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2);
+        ASSERT_NE(frames.Next(), nullptr);   // a read of the second frame is now under way
+    }
+    // Only the frame read ahead was taken from the stream.
+    EXPECT_EQ(reader.FramesRead(), 2);
+}
+
+}   // namespace
+}   // namespace corvelle

@@ -4,6 +4,7 @@
 #include "core/HostError.h"
 #include "io/PixelConversion.h"
 
+#include <array>
 #include <cstring>
 #include <type_traits>
 
@@ -22,142 +23,114 @@ bool Fits(const void* data, int width, int height, std::ptrdiff_t rowBytes, std:
            rowBytes >= static_cast<std::ptrdiff_t>(static_cast<std::size_t>(width) * pixelBytes);
 }
 
-/// One world pixel from straight 8-bit r, g, b, a.
-void StoreByte(PixelFormat format, const uint8_t* rgba, uint8_t* pixel) {
-    const ChannelOrder at = ChannelsOf(format);
-    switch (format) {
-    case PixelFormat::Argb8:
-    case PixelFormat::Bgra8:
-        pixel[at.red] = rgba[0];
-        pixel[at.green] = rgba[1];
-        pixel[at.blue] = rgba[2];
-        pixel[at.alpha] = rgba[3];
-        return;
-    case PixelFormat::Argb16: {
-        uint16_t c[4];
-        c[at.red] = Byte2Deep(rgba[0]);
-        c[at.green] = Byte2Deep(rgba[1]);
-        c[at.blue] = Byte2Deep(rgba[2]);
-        c[at.alpha] = Byte2Deep(rgba[3]);
-        std::memcpy(pixel, c, sizeof c);
-        return;
-    }
-    case PixelFormat::BgraFloat: {
-        float c[4];
-        c[at.red] = Byte2Float(rgba[0]);
-        c[at.green] = Byte2Float(rgba[1]);
-        c[at.blue] = Byte2Float(rgba[2]);
-        c[at.alpha] = Byte2Float(rgba[3]);
-        std::memcpy(pixel, c, sizeof c);
-        return;
-    }
+/// One stored channel type's conversions to and from straight 8-bit and float channels.
+template <class T>
+struct Channel;
+
+template <>
+struct Channel<uint8_t> {
+    static uint8_t FromByte(uint8_t v) { return v; }
+    static uint8_t ToByte(uint8_t v) { return v; }
+    static uint8_t FromFloat(float v) { return Float2Byte(v); }
+    static float ToFloat(uint8_t v) { return Byte2Float(v); }
+};
+
+template <>
+struct Channel<uint16_t> {
+    static uint16_t FromByte(uint8_t v) { return Byte2Deep(v); }
+    static uint8_t ToByte(uint16_t v) { return Deep2Byte(v); }
+    static uint16_t FromFloat(float v) { return Float2Deep(v); }
+    static float ToFloat(uint16_t v) { return Deep2Float(v); }
+};
+
+template <>
+struct Channel<float> {
+    static float FromByte(uint8_t v) { return Byte2Float(v); }
+    static uint8_t ToByte(float v) { return Float2Byte(v); }
+    static float FromFloat(float v) { return v; }
+    static float ToFloat(float v) { return v; }
+};
+
+/// A straight RGBA channel (uint8_t or float) from a stored one, and back.
+template <class Rgba, class T>
+Rgba ToRgbaChannel(T v) {
+    if constexpr (std::is_same_v<Rgba, uint8_t>) {
+        return Channel<T>::ToByte(v);
+    } else {
+        return Channel<T>::ToFloat(v);
     }
 }
 
-void LoadByte(PixelFormat format, const uint8_t* pixel, uint8_t* rgba) {
-    const ChannelOrder at = ChannelsOf(format);
-    const int order[4] = {at.red, at.green, at.blue, at.alpha};
-    switch (format) {
-    case PixelFormat::Argb8:
-    case PixelFormat::Bgra8:
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = pixel[order[k]];
-        }
-        return;
-    case PixelFormat::Argb16: {
-        uint16_t c[4];
-        std::memcpy(c, pixel, sizeof c);
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = Deep2Byte(c[order[k]]);
-        }
-        return;
-    }
-    case PixelFormat::BgraFloat: {
-        float c[4];
-        std::memcpy(c, pixel, sizeof c);
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = Float2Byte(c[order[k]]);
-        }
-        return;
-    }
+template <class T, class Rgba>
+T FromRgbaChannel(Rgba v) {
+    if constexpr (std::is_same_v<Rgba, uint8_t>) {
+        return Channel<T>::FromByte(v);
+    } else {
+        return Channel<T>::FromFloat(v);
     }
 }
 
-void StoreFloat(PixelFormat format, const float* rgba, uint8_t* pixel) {
-    const ChannelOrder at = ChannelsOf(format);
-    const int order[4] = {at.red, at.green, at.blue, at.alpha};
+/// Calls `visit(T{})` with the channel type `format` stores.
+template <class Visit>
+void VisitChannelType(PixelFormat format, Visit&& visit) {
     switch (format) {
     case PixelFormat::Argb8:
-    case PixelFormat::Bgra8:
-        for (int k = 0; k < 4; ++k) {
-            pixel[order[k]] = Float2Byte(rgba[k]);
-        }
-        return;
-    case PixelFormat::Argb16: {
-        uint16_t c[4];
-        for (int k = 0; k < 4; ++k) {
-            c[order[k]] = Float2Deep(rgba[k]);
-        }
-        std::memcpy(pixel, c, sizeof c);
-        return;
-    }
-    case PixelFormat::BgraFloat: {
-        float c[4];
-        for (int k = 0; k < 4; ++k) {
-            c[order[k]] = rgba[k];
-        }
-        std::memcpy(pixel, c, sizeof c);
-        return;
-    }
+    case PixelFormat::Bgra8: visit(uint8_t{}); return;
+    case PixelFormat::Argb16: visit(uint16_t{}); return;
+    case PixelFormat::BgraFloat: visit(float{}); return;
     }
 }
 
-void LoadFloat(PixelFormat format, const uint8_t* pixel, float* rgba) {
+/// Where red, green, blue and alpha sit in a pixel of `format`.
+std::array<int, 4> RgbaPlaces(PixelFormat format) {
     const ChannelOrder at = ChannelsOf(format);
-    const int order[4] = {at.red, at.green, at.blue, at.alpha};
-    switch (format) {
-    case PixelFormat::Argb8:
-    case PixelFormat::Bgra8:
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = Byte2Float(pixel[order[k]]);
-        }
-        return;
-    case PixelFormat::Argb16: {
-        uint16_t c[4];
-        std::memcpy(c, pixel, sizeof c);
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = Deep2Float(c[order[k]]);
-        }
-        return;
-    }
-    case PixelFormat::BgraFloat: {
-        float c[4];
-        std::memcpy(c, pixel, sizeof c);
-        for (int k = 0; k < 4; ++k) {
-            rgba[k] = c[order[k]];
-        }
-        return;
-    }
-    }
+    return {at.red, at.green, at.blue, at.alpha};
 }
 
-/// Calls `each(rgbaPixel, worldPixel)` over every pixel of the two pictures.
-template <class RgbaPtr, class WorldPtr, class Each>
-void ForEachPixel(RgbaPtr rgba, std::ptrdiff_t rgbaRowBytes, WorldPtr world, std::ptrdiff_t worldRowBytes,
-                  int width, int height, PixelFormat format, std::size_t rgbaPixelBytes, Each each) {
-    using RgbaByte =
-        std::conditional_t<std::is_const_v<std::remove_pointer_t<RgbaPtr>>, const uint8_t, uint8_t>;
-    using WorldByte =
-        std::conditional_t<std::is_const_v<std::remove_pointer_t<WorldPtr>>, const uint8_t, uint8_t>;
-    const std::size_t worldPixelBytes = BytesPerPixel(format);
-    for (int y = 0; y < height; ++y) {
-        auto* rgbaRow = reinterpret_cast<RgbaByte*>(rgba) + y * rgbaRowBytes;
-        auto* worldRow = static_cast<WorldByte*>(world) + y * worldRowBytes;
-        for (int x = 0; x < width; ++x) {
-            each(rgbaRow + static_cast<std::size_t>(x) * rgbaPixelBytes,
-                 worldRow + static_cast<std::size_t>(x) * worldPixelBytes);
+// The format is settled once a call, so each pixel is four moves and four conversions; pixels
+// go through memcpy because callers' rows need not be aligned for the channel type.
+
+template <class Rgba>
+void WorldToRgba(const ConstImageView& in, Rgba* rgba, std::ptrdiff_t rowBytes) {
+    const std::array<int, 4> at = RgbaPlaces(in.format);
+    VisitChannelType(in.format, [&](auto type) {
+        using T = decltype(type);
+        for (int y = 0; y < in.height; ++y) {
+            const auto* source = static_cast<const uint8_t*>(in.data) + y * in.rowBytes;
+            Rgba* out = reinterpret_cast<Rgba*>(reinterpret_cast<uint8_t*>(rgba) + y * rowBytes);
+            for (int x = 0; x < in.width; ++x, source += sizeof(T[4]), out += 4) {
+                T c[4];
+                std::memcpy(c, source, sizeof c);
+                Rgba p[4];
+                for (int k = 0; k < 4; ++k) {
+                    p[k] = ToRgbaChannel<Rgba>(c[at[k]]);
+                }
+                std::memcpy(out, p, sizeof p);
+            }
         }
-    }
+    });
+}
+
+template <class Rgba>
+void RgbaToWorld(const Rgba* rgba, std::ptrdiff_t rowBytes, const ImageView& out) {
+    const std::array<int, 4> at = RgbaPlaces(out.format);
+    VisitChannelType(out.format, [&](auto type) {
+        using T = decltype(type);
+        for (int y = 0; y < out.height; ++y) {
+            const Rgba* in =
+                reinterpret_cast<const Rgba*>(reinterpret_cast<const uint8_t*>(rgba) + y * rowBytes);
+            auto* target = static_cast<uint8_t*>(out.data) + y * out.rowBytes;
+            for (int x = 0; x < out.width; ++x, in += 4, target += sizeof(T[4])) {
+                Rgba p[4];
+                std::memcpy(p, in, sizeof p);
+                T c[4];
+                for (int k = 0; k < 4; ++k) {
+                    c[at[k]] = FromRgbaChannel<T>(p[k]);
+                }
+                std::memcpy(target, c, sizeof c);
+            }
+        }
+    });
 }
 
 }   // namespace
@@ -166,40 +139,28 @@ void FromRgba8(const uint8_t* rgba, std::ptrdiff_t rowBytes, const ImageView& ou
     Require(Fits(rgba, out.width, out.height, rowBytes, 4) &&
                 Fits(out.data, out.width, out.height, out.rowBytes, BytesPerPixel(out.format)),
             "converting from RGBA");
-    ForEachPixel(rgba, rowBytes, out.data, out.rowBytes, out.width, out.height, out.format, 4,
-                 [&](const uint8_t* p, uint8_t* w) { StoreByte(out.format, p, w); });
+    RgbaToWorld(rgba, rowBytes, out);
 }
 
 void ToRgba8(const ConstImageView& in, uint8_t* rgba, std::ptrdiff_t rowBytes) {
     Require(Fits(rgba, in.width, in.height, rowBytes, 4) &&
                 Fits(in.data, in.width, in.height, in.rowBytes, BytesPerPixel(in.format)),
             "converting to RGBA");
-    ForEachPixel(rgba, rowBytes, in.data, in.rowBytes, in.width, in.height, in.format, 4,
-                 [&](uint8_t* p, const uint8_t* w) { LoadByte(in.format, w, p); });
+    WorldToRgba(in, rgba, rowBytes);
 }
 
 void FromRgbaFloat(const float* rgba, std::ptrdiff_t rowBytes, const ImageView& out) {
     Require(Fits(rgba, out.width, out.height, rowBytes, 16) &&
                 Fits(out.data, out.width, out.height, out.rowBytes, BytesPerPixel(out.format)),
             "converting from RGBA");
-    ForEachPixel(rgba, rowBytes, out.data, out.rowBytes, out.width, out.height, out.format, 16,
-                 [&](const uint8_t* p, uint8_t* w) {
-                     float c[4];
-                     std::memcpy(c, p, sizeof c);
-                     StoreFloat(out.format, c, w);
-                 });
+    RgbaToWorld(rgba, rowBytes, out);
 }
 
 void ToRgbaFloat(const ConstImageView& in, float* rgba, std::ptrdiff_t rowBytes) {
     Require(Fits(rgba, in.width, in.height, rowBytes, 16) &&
                 Fits(in.data, in.width, in.height, in.rowBytes, BytesPerPixel(in.format)),
             "converting to RGBA");
-    ForEachPixel(rgba, rowBytes, in.data, in.rowBytes, in.width, in.height, in.format, 16,
-                 [&](uint8_t* p, const uint8_t* w) {
-                     float c[4];
-                     LoadFloat(in.format, w, c);
-                     std::memcpy(p, c, sizeof c);
-                 });
+    WorldToRgba(in, rgba, rowBytes);
 }
 
 }   // namespace corvelle::io

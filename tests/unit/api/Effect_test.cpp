@@ -310,5 +310,51 @@ TEST(ConvertTest, RgbaRoundTripsExactlyThroughEveryFormat) {
     EXPECT_EQ(argb, (std::vector<uint8_t>{30, 10, 245, 70})) << "alpha first, then red, green, blue";
 }
 
+struct PlacesCase {
+    const char* name;
+    PixelFormat format;
+    int places[4];   // where red, green, blue and alpha sit in a pixel
+};
+
+class ConvertPlacesTest : public testing::TestWithParam<PlacesCase> {};
+
+template <class T>
+std::vector<double> StoredChannels(const std::vector<uint8_t>& pixel) {
+    T c[4];
+    std::memcpy(c, pixel.data(), sizeof c);
+    return {double(c[0]), double(c[1]), double(c[2]), double(c[3])};
+}
+
+TEST_P(ConvertPlacesTest, FloatChannelsLandInTheirPlacesAndComeBack) {
+    const PlacesCase& c = GetParam();
+    const float rgba[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    std::vector<uint8_t> pixel(BytesPerPixel(c.format));
+    const ImageView view{pixel.data(), 1, 1, static_cast<std::ptrdiff_t>(pixel.size()), c.format};
+    io::FromRgbaFloat(rgba, 16, view);
+    const std::vector<double> stored = c.format == PixelFormat::BgraFloat ? StoredChannels<float>(pixel)
+                                       : c.format == PixelFormat::Argb16  ? StoredChannels<uint16_t>(pixel)
+                                                                          : StoredChannels<uint8_t>(pixel);
+    // The channels rise from red to alpha, so each must sit above the one before it.
+    for (int k = 1; k < 4; ++k) {
+        EXPECT_LT(stored[c.places[k - 1]], stored[c.places[k]]) << "channel " << k;
+    }
+    float back[4];
+    io::ToRgbaFloat(view, back, 16);
+    const float tolerance =
+        (c.format == PixelFormat::Argb8 || c.format == PixelFormat::Bgra8) ? 0.51f / 255 : 0.0f;
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(back[k], rgba[k], tolerance) << "channel " << k;
+    }
+}
+
+const PlacesCase kPlaces[] = {
+    {"argb8", PixelFormat::Argb8, {1, 2, 3, 0}},
+    {"argb16", PixelFormat::Argb16, {1, 2, 3, 0}},
+    {"bgra8", PixelFormat::Bgra8, {2, 1, 0, 3}},
+    {"bgra_float", PixelFormat::BgraFloat, {2, 1, 0, 3}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, ConvertPlacesTest, testing::ValuesIn(kPlaces), testing_support::CaseName());
+
 }   // namespace
 }   // namespace corvelle

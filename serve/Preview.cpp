@@ -542,15 +542,24 @@ Json Preview::State() {
     return state;
 }
 
-void Preview::RenderView(std::vector<uint8_t>& rgba, int& width, int& height) {
+ConstImageView Preview::RenderFrame() {
     ApplyRenderSettings(true);
     const int d = Downsample();
-    width = (m_input.Width() + d - 1) / d;
-    height = (m_input.Height() + d - 1) / d;
-    Picture out = MakePicture(Format(), width, height);
-    m_effect->Render(std::as_const(m_layer).View(), out.View());
+    const int width = (m_input.Width() + d - 1) / d;
+    const int height = (m_input.Height() + d - 1) / d;
+    if (m_rendered.width != width || m_rendered.height != height || m_rendered.format != Format()) {
+        m_rendered = MakePicture(Format(), width, height);
+    }
+    m_effect->Render(std::as_const(m_layer).View(), m_rendered.View());
+    return std::as_const(m_rendered).View();
+}
+
+void Preview::RenderView(std::vector<uint8_t>& rgba, int& width, int& height) {
+    const ConstImageView frame = RenderFrame();
+    width = frame.width;
+    height = frame.height;
     rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    io::ToRgba8(std::as_const(out).View(), rgba.data(), static_cast<std::ptrdiff_t>(width) * 4);
+    io::ToRgba8(frame, rgba.data(), static_cast<std::ptrdiff_t>(width) * 4);
 }
 
 void Preview::RenderOutput(const std::function<void(long, long)>& progress) {

@@ -57,8 +57,10 @@ public:
     /// Everything the page shows besides the picture: parameters, window, frames, history, the
     /// equivalent command and the controls' strokes.
     nlohmann::json State();
-    /// The frame on show rendered for the window (downsampled when the view says so), as straight
-    /// RGBA 8-bit rows without padding.
+    /// The frame on show rendered for the window (downsampled when the view says so), in the
+    /// preview's format; valid until the next render.
+    ConstImageView RenderFrame();
+    /// RenderFrame() as straight RGBA 8-bit rows without padding.
     void RenderView(std::vector<uint8_t>& rgba, int& width, int& height);
     /// Renders every input frame at full size to the output; `progress(done, total)` after each.
     /// Throws Error when there is no output or a frame fails.
@@ -97,6 +99,7 @@ private:
     Rational m_aspect;
     long m_frame = 0;
     Picture m_layer;
+    Picture m_rendered;   // kept between renders: a drag renders the same size again and again
     ViewRequest m_view;
     uint32_t m_seq = 0;
     std::optional<KeyTimeline> m_keys;

@@ -1,6 +1,8 @@
 // The preview's worker thread and its mailbox.
 #include "serve/PreviewWorker.h"
 
+#include <corvelle/convert.h>
+
 #include <cstring>
 
 namespace corvelle::serve {
@@ -12,16 +14,19 @@ bool Collapses(MessageKind kind) {
 
 }   // namespace
 
-std::string FrameMessage(const std::string& stateJson, const std::vector<uint8_t>& rgba) {
-    std::string bytes;
-    bytes.reserve(4 + stateJson.size() + rgba.size());
+void WriteFrameMessage(const std::string& stateJson, const ConstImageView& picture, std::string& bytes) {
+    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 4;
+    const std::size_t pixels = 4 + stateJson.size();
+    bytes.clear();
+    bytes.reserve(pixels + rowBytes * static_cast<std::size_t>(picture.height));
     const uint32_t length = static_cast<uint32_t>(stateJson.size());
     for (int shift = 0; shift < 32; shift += 8) {
         bytes.push_back(static_cast<char>((length >> shift) & 0xff));
     }
     bytes += stateJson;
-    bytes.append(reinterpret_cast<const char*>(rgba.data()), rgba.size());
-    return bytes;
+    bytes.resize(pixels + rowBytes * static_cast<std::size_t>(picture.height));
+    io::ToRgba8(picture, reinterpret_cast<uint8_t*>(bytes.data() + pixels),
+                static_cast<std::ptrdiff_t>(rowBytes));
 }
 
 PreviewWorker::PreviewWorker(std::unique_ptr<Preview> preview, Send send, Log log)
@@ -135,14 +140,16 @@ void PreviewWorker::Process(std::deque<Job>& jobs) {
     }
     try {
         if (render) {
-            std::vector<uint8_t> rgba;
-            int width = 0;
-            int height = 0;
-            m_preview->RenderView(rgba, width, height);
+            const ConstImageView frame = m_preview->RenderFrame();
             nlohmann::json s = m_preview->State();
-            s["image"] = {{"width", width}, {"height", height}};
-            m_send(Outgoing{std::make_shared<const std::string>(FrameMessage(s.dump(), rgba)),
-                            Outgoing::Kind::Frame, true, 0});
+            s["image"] = {{"width", frame.width}, {"height", frame.height}};
+            // The last frame's message is written over once the network has let go of it: a
+            // fresh megabytes-large buffer a frame would cost its page faults every time.
+            if (!m_frameBytes || m_frameBytes.use_count() > 1) {
+                m_frameBytes = std::make_shared<std::string>();
+            }
+            WriteFrameMessage(s.dump(), frame, *m_frameBytes);
+            m_send(Outgoing{m_frameBytes, Outgoing::Kind::Frame, true, 0});
         } else if (state) {
             SendText(0, m_preview->State(), Outgoing::Kind::State);
         }

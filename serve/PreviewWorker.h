@@ -27,9 +27,10 @@ struct Outgoing {
     uint64_t to = 0;
 };
 
-/// A binary frame message: 4 bytes little-endian length of the state JSON, the JSON, then the
-/// picture's RGBA rows (its size is in the JSON's "image").
-std::string FrameMessage(const std::string& stateJson, const std::vector<uint8_t>& rgba);
+/// Writes a binary frame message into `bytes`: 4 bytes little-endian length of the state JSON,
+/// the JSON, then the picture's straight RGBA 8-bit rows, converted straight into the message
+/// (its size is in the JSON's "image").
+void WriteFrameMessage(const std::string& stateJson, const ConstImageView& picture, std::string& bytes);
 
 class PreviewWorker {
 public:
@@ -67,6 +68,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     bool m_stop = false;
+    std::shared_ptr<std::string> m_frameBytes;
     std::thread m_thread;
 };
 

@@ -599,8 +599,8 @@ void Effect::Render(const ConstImageView& input, const ImageView& output) {
             m_impl->Check(m_impl->host.Render(in, out), "rendering");
             return;
         }
-        World sampled = PointSample(in, settings.downsampleX, settings.downsampleY);
-        m_impl->Check(m_impl->host.Render(sampled, out), "rendering");
+        PointSample(in, settings.downsampleX, settings.downsampleY, m_impl->sampledLayer);
+        m_impl->Check(m_impl->host.Render(*m_impl->sampledLayer, out), "rendering");
     } catch (const std::bad_alloc&) {
         throw HostError("rendering: not enough memory for a " + std::to_string(input.width) + "x" +
                             std::to_string(input.height) + " picture",

@@ -10,6 +10,7 @@
 #include <corvelle/corvelle.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace corvelle {
@@ -27,6 +28,7 @@ struct Effect::Impl {
     WindowOptions window;
     std::unique_ptr<EventWindow> eventWindow;   // made on first use, remade when the window changes
     std::unique_ptr<DragSession> drag;
+    std::optional<World> sampledLayer;   // a downsampled render's layer, reused while its size holds
     nlohmann::ordered_json beforeDrag;
 
     EventWindow& Window();

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace corvelle {
@@ -27,9 +29,20 @@ void SampleRow(const uint8_t* source, const std::vector<std::size_t>& offsets, u
 }   // namespace
 
 World PointSample(const World& source, PF_RationalScale factorX, PF_RationalScale factorY) {
+    std::optional<World> sampled;
+    PointSample(source, factorX, factorY, sampled);
+    return std::move(*sampled);
+}
+
+void PointSample(const World& source, PF_RationalScale factorX, PF_RationalScale factorY,
+                 std::optional<World>& into) {
     const A_long width = DownsampledSide(source.Width(), factorX);
     const A_long height = DownsampledSide(source.Height(), factorY);
-    World sampled(source.Layout(), width, height);
+    if (!into || into->Layout() != source.Layout() || into->Width() != width || into->Height() != height) {
+        into.reset();
+        into.emplace(source.Layout(), width, height);
+    }
+    World& sampled = *into;
     const std::size_t pixelBytes = BytesPerPixel(source.Layout());
     // Every row picks the same columns: worked out once, not at each pixel.
     std::vector<std::size_t> offsets(static_cast<std::size_t>(width));
@@ -47,7 +60,6 @@ World PointSample(const World& source, PF_RationalScale factorX, PF_RationalScal
         default: SampleRow<16>(sourceRow, offsets, row); break;
         }
     }
-    return sampled;
 }
 
 }   // namespace corvelle

@@ -3,8 +3,17 @@
 
 namespace corvelle {
 
-FramePrefetch::FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height)
-    : m_reader(reader), m_frames{World(layout, width, height), World(layout, width, height)} {}
+FramePrefetch::FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height,
+                             std::size_t maxReadAheadBytes)
+    : m_reader(reader) {
+    m_frames.reserve(2);
+    m_frames.emplace_back(layout, width, height);
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(layout);
+    if (frameBytes <= maxReadAheadBytes) {
+        m_frames.emplace_back(layout, width, height);
+    }
+}
 
 FramePrefetch::~FramePrefetch() {
     if (m_pending.valid()) {
@@ -17,6 +26,13 @@ void FramePrefetch::StartReading(World& target) {
 }
 
 World* FramePrefetch::Next() {
+    if (m_frames.size() == 1) {
+        if (!m_reader.Next(m_frames[0])) {
+            return nullptr;
+        }
+        ++m_handedOut;
+        return &m_frames[0];
+    }
     if (!m_pending.valid()) {   // the first frame, or the stream already ended
         if (m_handedOut > 0) {
             return nullptr;

@@ -5,14 +5,21 @@
 #include "core/World.h"
 #include "io/RawFrames.h"
 
+#include <cstddef>
 #include <future>
+#include <vector>
 
 namespace corvelle {
 
 class FramePrefetch {
 public:
+    /// A frame read ahead is one more frame held; past this size (4K at 16 bits and float, 8K)
+    /// the memory matters more than the overlap, and frames are read in turn.
+    static constexpr std::size_t kMaxReadAheadBytes = std::size_t{64} << 20;
+
     /// Frames of `layout`, `width` × `height` from `reader`, which must outlive this.
-    FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height);
+    FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height,
+                  std::size_t maxReadAheadBytes = kMaxReadAheadBytes);
     /// Waits for a read still under way (it fills a frame this object owns).
     ~FramePrefetch();
     FramePrefetch(const FramePrefetch&) = delete;
@@ -28,8 +35,8 @@ private:
     void StartReading(World& target);
 
     RawFrameReader& m_reader;
-    World m_frames[2];
-    int m_reading = 0;   // the frame the read under way fills
+    std::vector<World> m_frames;   // two when reading ahead
+    int m_reading = 0;             // the frame the read under way fills
     std::future<bool> m_pending;
     long m_handedOut = 0;
 };

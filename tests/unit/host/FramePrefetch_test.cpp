@@ -20,6 +20,7 @@ struct StreamCase {
     const char* name;
     int wholeFrames;
     int extraBytes;   // a last frame cut short
+    bool readAhead;
 };
 
 class FramePrefetchTest : public testing::TestWithParam<StreamCase> {};
@@ -36,7 +37,7 @@ TEST_P(FramePrefetchTest, HandsOutEveryWholeFrameInOrder) {
     std::ofstream(dir / "frames.raw", std::ios::binary) << bytes;
 
     RawFrameReader reader(dir / "frames.raw");
-    FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2);
+    FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2, c.readAhead ? kFrameBytes : kFrameBytes - 1);
     for (int frame = 0; frame < c.wholeFrames; ++frame) {
         World* world = frames.Next();
         ASSERT_NE(world, nullptr) << "frame " << frame;
@@ -52,8 +53,13 @@ TEST_P(FramePrefetchTest, HandsOutEveryWholeFrameInOrder) {
 }
 
 const StreamCase kStreams[] = {
-    {"empty", 0, 0},         {"one_frame", 1, 0}, {"three_frames", 3, 0},
-    {"cut_after_two", 2, 5}, {"cut_first", 0, 3},
+    {"empty", 0, 0, true},
+    {"one_frame", 1, 0, true},
+    {"three_frames", 3, 0, true},
+    {"cut_after_two", 2, 5, true},
+    {"cut_first", 0, 3, true},
+    {"large_frames_in_turn", 3, 0, false},
+    {"large_frames_cut", 1, 7, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, FramePrefetchTest, testing::ValuesIn(kStreams),

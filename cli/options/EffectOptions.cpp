@@ -17,7 +17,6 @@ namespace corvelle {
 namespace {
 
 // Persistent ids as saved projects know them; the host never learns the module's indices.
-constexpr A_long ID_ORIGIN = 1;
 constexpr A_long ID_WIDTH = 2;
 constexpr A_long ID_HEIGHT = 3;
 constexpr A_long ID_FEATHER = 4;

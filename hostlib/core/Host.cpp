@@ -353,8 +353,8 @@ PF_Err Host::Event(PF_EventExtra& event) {
 void ClampToValidRange(const PF_ParamDef& registered, PF_ParamDef& param) {
     switch (param.param_type) {
     case PF_Param_FLOAT_SLIDER: {
-        const double low = registered.u.fs_d.valid_min;
-        const double high = registered.u.fs_d.valid_max;
+        const double low = static_cast<double>(registered.u.fs_d.valid_min);
+        const double high = static_cast<double>(registered.u.fs_d.valid_max);
         double& value = param.u.fs_d.value;
         value = std::isnan(value) ? low : std::min(std::max(value, low), high);
         break;

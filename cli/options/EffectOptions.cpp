@@ -16,20 +16,6 @@
 namespace corvelle {
 namespace {
 
-// Persistent ids as saved projects know them; the host never learns the module's indices.
-constexpr A_long ID_WIDTH = 2;
-constexpr A_long ID_HEIGHT = 3;
-constexpr A_long ID_FEATHER = 4;
-constexpr A_long ID_OPACITY = 5;
-constexpr A_long ID_BLEND = 7;
-constexpr A_long ID_INVERT = 8;
-constexpr A_long ID_MASK_ONLY = 9;
-constexpr A_long ID_COLOR = 12;
-constexpr A_long ID_ANGLE = 13;
-constexpr A_long ID_SHAPE = 14;
-constexpr A_long ID_FILL = 15;
-constexpr A_long ID_FALLOFF = 16;
-
 /// Digits only, no sign, into [min, max].
 bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& value) {
     return ParseUnsigned(text, min, max, value);

@@ -4,6 +4,7 @@
 #include "serve/ControlsDrawing.h"
 
 #include "core/EffectImpl.h"
+#include "core/NumberText.h"
 #include "params/ParamSnapshot.h"
 #include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
@@ -49,20 +50,12 @@ std::string Hex(Color8 c) {
 }
 
 bool ParseHexColor(const std::string& text, Color8& color) {
-    if (text.size() != 7 || text[0] != '#') {
+    uint8_t rgb[3] = {};
+    // The page's colour picker always sends "#rrggbb".
+    if (text.empty() || text[0] != '#' || !ParseHexRgb(text, rgb)) {
         return false;
     }
-    uint8_t channels[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        unsigned v = 0;
-        const char* begin = text.data() + 1 + (2 * i);
-        const auto [end, err] = std::from_chars(begin, begin + 2, v, 16);
-        if (err != std::errc() || end != begin + 2) {
-            return false;
-        }
-        channels[i] = static_cast<uint8_t>(v);
-    }
-    color = Color8{channels[0], channels[1], channels[2], 255};
+    color = Color8{rgb[0], rgb[1], rgb[2], 255};
     return true;
 }
 

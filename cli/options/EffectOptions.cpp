@@ -39,16 +39,6 @@ bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 CLI::ValidationError BadValue(const std::string& option, const std::string& expected,
                               const std::string& text) {
     return CLI::ValidationError(option, "expected " + expected + ", got '" + text + "'");
@@ -184,20 +174,14 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
     app->add_option_function<std::string>(
            "--color",
            [&options](const std::string& text) {
-               const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
-               int digits[6] = {};
-               bool ok = hex.size() == 6;
-               for (std::size_t k = 0; ok && k < 6; ++k) {
-                   digits[k] = HexDigit(hex[k]);
-                   ok = digits[k] >= 0;
-               }
-               if (!ok)
+               uint8_t rgb[3] = {};
+               if (!ParseHexRgb(text, rgb))
                    throw BadValue("--color", "RRGGBB in hexadecimal", text);
                PF_Pixel c{};
                c.alpha = 255;
-               c.red = static_cast<A_u_char>((digits[0] * 16) + digits[1]);
-               c.green = static_cast<A_u_char>((digits[2] * 16) + digits[3]);
-               c.blue = static_cast<A_u_char>((digits[4] * 16) + digits[5]);
+               c.red = rgb[0];
+               c.green = rgb[1];
+               c.blue = rgb[2];
                options.color = c;
            },
            "fill colour RRGGBB ('#' optional)")

@@ -1,6 +1,7 @@
 // The one number grammar of the host and its front-ends.
 #include "core/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -135,6 +136,27 @@ bool ParseDecimalOrRatio(std::string_view text, double& value) {
     if (!std::isfinite(v))
         return false;
     value = v;
+    return true;
+}
+
+bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]) {
+    if (!text.empty() && text[0] == '#') {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
+        return false;
+    }
+    uint8_t channels[3] = {};
+    for (std::size_t i = 0; i < 3; ++i) {
+        unsigned v = 0;
+        const char* begin = text.data() + (2 * i);
+        const auto [end, err] = std::from_chars(begin, begin + 2, v, 16);
+        if (err != std::errc() || end != begin + 2) {
+            return false;
+        }
+        channels[i] = static_cast<uint8_t>(v);
+    }
+    std::copy(channels, channels + 3, rgb);
     return true;
 }
 

@@ -24,4 +24,8 @@ bool ParseFixed16(std::string_view text, int32_t& value);
 /// A decimal or a ratio "N/D" of two decimals (D not 0), as the nearest double.
 bool ParseDecimalOrRatio(std::string_view text, double& value);
 
+/// A colour as RRGGBB in hexadecimal (either case), '#' optional, into red, green and blue;
+/// false otherwise, rgb untouched.
+bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]);
+
 }   // namespace corvelle

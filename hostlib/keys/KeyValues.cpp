@@ -3,6 +3,7 @@
 #include "keys/KeyValues.h"
 
 #include "core/HostError.h"
+#include "core/NumberText.h"
 #include "params/ModuleDescription.h"
 
 #include <cctype>
@@ -35,16 +36,6 @@ double ReadNumber(const nlohmann::ordered_json& json, const char* what) {
     return v;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 /// As the effect matches choice names: case ignored, '-' and '_' standing for a space.
 std::string ChoiceWord(const std::string& text) {
     std::string out;
@@ -55,21 +46,14 @@ std::string ChoiceWord(const std::string& text) {
 }
 
 Color8 ReadColor(const nlohmann::ordered_json& json) {
-    const std::string text = json.is_string() ? json.get<std::string>() : std::string();
-    const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
-    bool ok = json.is_string() && hex.size() == 6;
-    int digits[6] = {};
-    for (std::size_t k = 0; ok && k < 6; ++k) {
-        digits[k] = HexDigit(hex[k]);
-        ok = digits[k] >= 0;
-    }
-    if (!ok) {
+    uint8_t rgb[3] = {};
+    if (!json.is_string() || !ParseHexRgb(json.get<std::string>(), rgb)) {
         Refuse("expected a colour \"#rrggbb\", got " + json.dump());
     }
     Color8 c;
-    c.red = static_cast<uint8_t>((digits[0] * 16) + digits[1]);
-    c.green = static_cast<uint8_t>((digits[2] * 16) + digits[3]);
-    c.blue = static_cast<uint8_t>((digits[4] * 16) + digits[5]);
+    c.red = rgb[0];
+    c.green = rgb[1];
+    c.blue = rgb[2];
     return c;
 }
 

@@ -25,6 +25,9 @@ if [ -f fuzz/CMakeLists.txt ]; then
     echo "== fuzz: build (clang)"
     cmake --preset fuzz >/dev/null
     cmake --build --preset fuzz -j "${jobs}"
+    echo "== fuzz: the clang build renders the reference bytes"
+    cmake -DCORVELLE=build/fuzz/corvelle -DMODULE=build/fuzz/Corvelle.so -DWORK=build/fuzz/refs \
+        -P tests/e2e/render/check_refs.cmake
     echo "== fuzz: run"
     fuzz/run.sh build/fuzz "${CORVELLE_FUZZ_SECONDS:-100}"
 fi

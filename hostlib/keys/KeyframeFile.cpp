@@ -159,8 +159,8 @@ private:
                 FailAtValue(framePointer, where,
                             key.frame == previous
                                 ? "frame " + Decimal(key.frame) + " has a key already"
-                                : "frame " + Decimal(key.frame) + " comes after frame " + Decimal(previous) +
-                                      ": keys go in increasing frame order");
+                                : "frame " + Decimal(key.frame) + " is listed after frame " +
+                                      Decimal(previous) + ": keys go in increasing frame order");
             }
             previous = key.frame;
             Guard(pointer, where, [&] { m_out.SetKey(info.key, key); });

@@ -90,16 +90,38 @@ TEST(Interpolation, EachKeyShapesItsOwnSpan) {
     EXPECT_EQ(20.0 + (10.0 * 0.3), Keyframes::ValueAt(track, 23).number);
 }
 
-TEST(Interpolation, PointMovesPerCoordinate) {
-    const KeyTrack track = Track(ParamType::Point, {{0, Point(10, 100), Interpolation::Linear},
-                                                    {4, Point(30, 20), Interpolation::Ease}});
-    const ParamValue at1 = Keyframes::ValueAt(track, 1);
-    EXPECT_EQ(10.0 + (20.0 * 0.25), at1.x);
-    EXPECT_EQ(100.0 + (-80.0 * 0.25), at1.y);
-    const ParamValue after = Keyframes::ValueAt(track, 9);
-    EXPECT_EQ(30.0, after.x);
-    EXPECT_EQ(20.0, after.y);
+struct PointCase {
+    const char* name;
+    Interpolation interp;
+    double frame;
+    double x;
+    double y;
+};
+
+// From (10, 100) at frame 0 to (30, 20) at frame 4; each coordinate on its own.
+class PointInterpolationTest : public ::testing::TestWithParam<PointCase> {};
+
+TEST_P(PointInterpolationTest, MovesEachCoordinateOnItsOwn) {
+    const PointCase& c = GetParam();
+    const KeyTrack track = Track(corvelle::ParamType::Point,
+                                 {{0, Point(10, 100), c.interp}, {4, Point(30, 20), Interpolation::Ease}});
+    const ParamValue got = Keyframes::ValueAt(track, c.frame);
+    EXPECT_EQ(c.x, got.x);
+    EXPECT_EQ(c.y, got.y);
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, PointInterpolationTest,
+                         ::testing::Values(PointCase{"before_first", Interpolation::Ease, -3, 10, 100},
+                                           PointCase{"at_first", Interpolation::Linear, 0, 10, 100},
+                                           PointCase{"linear_between", Interpolation::Linear, 1,
+                                                     10.0 + (20.0 * 0.25), 100.0 + (-80.0 * 0.25)},
+                                           PointCase{"ease_between", Interpolation::Ease, 1,
+                                                     10.0 + (20.0 * Ease(0.25)),
+                                                     100.0 + (-80.0 * Ease(0.25))},
+                                           PointCase{"hold_between", Interpolation::Hold, 3.5, 10, 100},
+                                           PointCase{"at_last", Interpolation::Hold, 4, 30, 20},
+                                           PointCase{"after_last", Interpolation::Linear, 9, 30, 20}),
+                         testing_support::CaseName());
 
 struct ColorCase {
     const char* name;

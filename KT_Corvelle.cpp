@@ -469,8 +469,8 @@ struct RenderContext {
     // (the HSB modes excepted): those results are worked out once for every byte value.
     bool bytesSettled;
     SettledChannels settled[2];   // for the masks 0 and 1
-    // The whole frame's masks when the render could work them out beforehand, else null.
-    const corvelle_mask::MaskPlane* plane;
+    // The whole frame's masks when the render could work them out beforehand, else empty.
+    corvelle_mask::MaskPlaneView plane;
 };
 
 // Byte to float divides by 255 in float, so every byte survives the round trip back.
@@ -484,7 +484,7 @@ void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderC
     for (int b = 0; b < 256; ++b) {
         context->byteToFloat[b] = Float8((A_u_char)b);
     }
-    context->plane = nullptr;
+    context->plane = corvelle_mask::MaskPlaneView{};
 }
 
 // ---- Pixel functions ----------------------------------------------------------------
@@ -513,9 +513,8 @@ CORVELLE_INLINE void BlendHSB(const RenderContext* context, float w, const PF_Pi
 
 // The mask of pixel (x, y), from the frame's plane where there is one.
 CORVELLE_INLINE float PixelMask(const RenderContext* context, A_long x, A_long y) {
-    const corvelle_mask::MaskPlane* plane = context->plane;
-    if (plane && plane->Covers(x, y)) {
-        return plane->At(x, y);
+    if (context->plane.Covers(x, y)) {
+        return context->plane.At(x, y);
     }
     return MaskAt(&context->info, x, y);
 }
@@ -647,10 +646,29 @@ CORVELLE_INLINE const SettledChannels* SettledBytes(const RenderContext* context
     return (bits == 0u) ? &context->settled[0] : nullptr;
 }
 
+// Whether a pixel's alpha leaves the blend as it came in (every blend but the mask as alpha):
+// then its byte is copied, which equals the float round trip because every byte survives it.
 template <A_long Op>
-PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
-    const RenderContext* context = static_cast<const RenderContext*>(refcon);
-    const float m = PixelMask(context, x, y);
+constexpr bool kKeepsAlpha = Op != kMaskAsAlpha;
+
+// The pixels the settled tables cannot answer; out of line so that the common path stays small.
+template <A_long Op>
+__attribute__((noinline)) PF_Err BlendMixed_8(const RenderContext* context, float m, const PF_Pixel* in,
+                                              PF_Pixel* out) {
+    const float* f8 = context->byteToFloat;
+    const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
+    PF_PixelFloat dst;
+    ApplyMaskAs<Op>(context, m, &src, &dst);
+    out->alpha = kKeepsAlpha<Op> ? in->alpha : Byte8(dst.alpha);
+    out->red = Byte8(dst.red);
+    out->green = Byte8(dst.green);
+    out->blue = Byte8(dst.blue);
+    return PF_Err_NONE;
+}
+
+template <A_long Op>
+CORVELLE_INLINE PF_Err BlendMasked_8(const RenderContext* context, float m, const PF_Pixel* in,
+                                     PF_Pixel* out) {
     if (const SettledChannels* settled = SettledBytes(context, m)) {
         out->alpha = settled->alpha[in->alpha];
         out->red = settled->red[in->red];
@@ -658,15 +676,24 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
         out->blue = settled->blue[in->blue];
         return PF_Err_NONE;
     }
-    const float* f8 = context->byteToFloat;
-    const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
-    PF_PixelFloat dst;
-    ApplyMaskAs<Op>(context, m, &src, &dst);
-    out->alpha = Byte8(dst.alpha);
-    out->red = Byte8(dst.red);
-    out->green = Byte8(dst.green);
-    out->blue = Byte8(dst.blue);
-    return PF_Err_NONE;
+    return BlendMixed_8<Op>(context, m, in, out);
+}
+
+// Pixels the plane does not cover work out their own mask, out of line like the mixed ones:
+// the pixels it covers then run without a stack frame.
+template <A_long Op>
+__attribute__((noinline)) PF_Err BlendComputed_8(const RenderContext* context, A_long x, A_long y,
+                                                 const PF_Pixel* in, PF_Pixel* out) {
+    return BlendMasked_8<Op>(context, MaskAt(&context->info, x, y), in, out);
+}
+
+template <A_long Op>
+PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
+    const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    if (!context->plane.Covers(x, y)) {
+        return BlendComputed_8<Op>(context, x, y, in, out);
+    }
+    return BlendMasked_8<Op>(context, context->plane.At(x, y), in, out);
 }
 
 template <A_long Op>
@@ -682,20 +709,9 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
     return PF_Err_NONE;
 }
 
-// Premiere hands its BGRA bytes over typed as an ARGB pixel: the first field holds blue.
 template <A_long Op>
-PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
-    const RenderContext* context = static_cast<const RenderContext*>(refcon);
-    const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
-    A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
-    const float m = PixelMask(context, x, y);
-    if (const SettledChannels* settled = SettledBytes(context, m)) {
-        dst_bytes[0] = settled->blue[src_bytes[0]];
-        dst_bytes[1] = settled->green[src_bytes[1]];
-        dst_bytes[2] = settled->red[src_bytes[2]];
-        dst_bytes[3] = settled->alpha[src_bytes[3]];
-        return PF_Err_NONE;
-    }
+__attribute__((noinline)) PF_Err BlendMixed_BGRA_4444_8u(const RenderContext* context, float m,
+                                                         const A_u_char* src_bytes, A_u_char* dst_bytes) {
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;
@@ -703,8 +719,39 @@ PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pix
     dst_bytes[0] = Byte8(dst.blue);
     dst_bytes[1] = Byte8(dst.green);
     dst_bytes[2] = Byte8(dst.red);
-    dst_bytes[3] = Byte8(dst.alpha);
+    dst_bytes[3] = kKeepsAlpha<Op> ? src_bytes[3] : Byte8(dst.alpha);
     return PF_Err_NONE;
+}
+
+template <A_long Op>
+CORVELLE_INLINE PF_Err BlendMasked_BGRA_4444_8u(const RenderContext* context, float m,
+                                                const A_u_char* src_bytes, A_u_char* dst_bytes) {
+    if (const SettledChannels* settled = SettledBytes(context, m)) {
+        dst_bytes[0] = settled->blue[src_bytes[0]];
+        dst_bytes[1] = settled->green[src_bytes[1]];
+        dst_bytes[2] = settled->red[src_bytes[2]];
+        dst_bytes[3] = settled->alpha[src_bytes[3]];
+        return PF_Err_NONE;
+    }
+    return BlendMixed_BGRA_4444_8u<Op>(context, m, src_bytes, dst_bytes);
+}
+
+template <A_long Op>
+__attribute__((noinline)) PF_Err BlendComputed_BGRA_4444_8u(const RenderContext* context, A_long x, A_long y,
+                                                            const A_u_char* src_bytes, A_u_char* dst_bytes) {
+    return BlendMasked_BGRA_4444_8u<Op>(context, MaskAt(&context->info, x, y), src_bytes, dst_bytes);
+}
+
+// Premiere hands its BGRA bytes over typed as an ARGB pixel: the first field holds blue.
+template <A_long Op>
+PF_Err Blend_BGRA_4444_8u(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
+    const RenderContext* context = static_cast<const RenderContext*>(refcon);
+    const A_u_char* src_bytes = reinterpret_cast<const A_u_char*>(in);
+    A_u_char* dst_bytes = reinterpret_cast<A_u_char*>(out);
+    if (!context->plane.Covers(x, y)) {
+        return BlendComputed_BGRA_4444_8u<Op>(context, x, y, src_bytes, dst_bytes);
+    }
+    return BlendMasked_BGRA_4444_8u<Op>(context, context->plane.At(x, y), src_bytes, dst_bytes);
 }
 
 // ---- Render dispatch ----------------------------------------------------------------
@@ -791,7 +838,7 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], P
     // Worked out whole before the iteration and only read during it; it goes with this render.
     corvelle_mask::MaskPlane plane;
     if (plane.Build(context.info, output->width, output->height)) {
-        context.plane = &plane;
+        context.plane = plane.View();
     }
     const A_long rows = output->extent_hint.bottom - output->extent_hint.top;
     if (IsPremiere(in_data)) {

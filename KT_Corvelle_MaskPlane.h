@@ -10,6 +10,19 @@
 
 namespace corvelle_mask {
 
+/// What a pixel function reads of a plane, held by value in the render's record so that a
+/// lookup costs no indirection through the plane itself. An empty view covers no pixel.
+struct MaskPlaneView {
+    const float* values = nullptr;
+    const std::size_t* rowStart = nullptr;
+    const std::uint32_t* column = nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+
+    bool Covers(A_long x, A_long y) const { return (std::uint32_t)x < width && (std::uint32_t)y < height; }
+    float At(A_long x, A_long y) const { return values[rowStart[(std::size_t)y] + column[(std::size_t)x]]; }
+};
+
 /// The exact mask of every pixel of one render's output, bit for bit what MaskAt gives. It
 /// lives for one render and is only read while the host iterates.
 class MaskPlane {
@@ -29,6 +42,14 @@ public:
     /// The mask of pixel (x, y); Covers(x, y) must hold.
     float At(A_long x, A_long y) const {
         return m_values[m_rowStart[(std::size_t)y] + m_column[(std::size_t)x]];
+    }
+    /// The plane for the pixel functions; valid while the plane lives and is not rebuilt.
+    MaskPlaneView View() const {
+        if (m_values.empty()) {
+            return MaskPlaneView{};
+        }
+        return MaskPlaneView{m_values.data(), m_rowStart.data(), m_column.data(), (std::uint32_t)m_width,
+                             (std::uint32_t)m_height};
     }
     /// How many masks were worked out (pixels whose shape coordinates repeat share one).
     std::size_t ValueCount() const { return m_values.size(); }

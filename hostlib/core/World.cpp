@@ -3,11 +3,15 @@
 
 #include "core/HostError.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
-#include <new>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace corvelle {
@@ -15,6 +19,8 @@ namespace corvelle {
 namespace {
 
 constexpr uint8_t kPaddingFill = 0xCD;
+// From this size on a block gets pages of its own (a 1080p frame is 8 MB).
+constexpr std::size_t kMappedBlockBytes = std::size_t{256} << 10;
 
 [[noreturn]] void OutOfMemory(PixelLayout layout, A_long width, A_long height) {
     const double mib = static_cast<double>(width) * static_cast<double>(height) *
@@ -26,16 +32,32 @@ constexpr uint8_t kPaddingFill = 0xCD;
 
 }   // namespace
 
-void ZeroedBytes::Free::operator()(uint8_t* p) const {
-    std::free(p);
+void ZeroedBytes::Release::operator()(uint8_t* p) const {
+    if (mapped > 0) {
+        munmap(p, mapped);
+    } else {
+        std::free(p);
+    }
 }
 
 ZeroedBytes::ZeroedBytes(std::size_t size) : m_size(size) {
-    if (size > 0) {
-        m_data.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
+    if (size == 0) {
+        return;
+    }
+    if (size < kMappedBlockBytes) {
+        m_data = std::unique_ptr<uint8_t[], Release>(static_cast<uint8_t*>(std::calloc(size, 1)), Release{0});
         if (!m_data)
             throw std::bad_alloc();
+        return;
     }
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    if (size > SIZE_MAX - page)
+        throw std::bad_alloc();
+    const std::size_t mapped = (size + page - 1) / page * page;
+    void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
+        throw std::bad_alloc();
+    m_data = std::unique_ptr<uint8_t[], Release>(static_cast<uint8_t*>(block), Release{mapped});
 }
 
 ZeroedBytes::ZeroedBytes(const uint8_t* first, std::size_t size) : ZeroedBytes(size) {

@@ -63,8 +63,8 @@ bool IsFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-/// The module installed beside the plug-in's folder (<lib>/frei0r-1/corvelle.so finds
-/// <lib>/corvelle/Corvelle.so), unless CORVELLE_MODULE names one; empty: the library decides.
+/// The module where the install put it, found from the plug-in's own folder (so a moved prefix
+/// still works), unless CORVELLE_MODULE names one; empty: the library decides.
 const std::string& ModulePath() {
     static const std::string path = [] {
         if (const char* chosen = std::getenv("CORVELLE_MODULE"); chosen && *chosen)
@@ -75,7 +75,7 @@ const std::string& ModulePath() {
         std::string own = info.dli_fname;
         const std::size_t slash = own.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : own.substr(0, slash);
-        const std::string candidate = folder + "/../corvelle/Corvelle.so";
+        const std::string candidate = folder + "/" CORVELLE_FREI0R_TO_MODULE;
         return IsFile(candidate) ? candidate : std::string();
     }();
     return path;
@@ -234,11 +234,11 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) 
     }
 }
 
-void f0r_update(f0r_instance_t instance, double /*time*/, const uint32_t* inframe, uint32_t* outframe) {
+void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, uint32_t* outframe) {
     if (!instance || !inframe || !outframe)
         return;
     try {
-        AsInstance(instance)->Update(inframe, outframe);
+        AsInstance(instance)->Update(time, inframe, outframe);
     } catch (...) {
     }
 }

@@ -2,10 +2,12 @@
 include(${CMAKE_CURRENT_LIST_DIR}/common.cmake)
 make_input()
 
-# (32 + 2^-17) / 64, -(3 + 2^-17) / 32, (10 + 2^-17) / 64, (30 + 2^-17) / 360 and (80 + 2^-17) / 100
-# are doubles whose products with 64, 32, 64, 360 and 100 are exactly the ties the command line reads.
-set(TIES_PARAMS "ellipse|0.50000011920928955078125|-0.0937502384185791015625|0.15625011920928955078125|0.5|0.08333335452609592|0.1|color|0.5/0.5/0.5|0.8000000762939453|normal")
-set(TIES_ARGS "--origin|32.00000762939453125,-3.00000762939453125|--width|10.00000762939453125|--height|16|--angle|30.00000762939453125|--feather|6.4|--color|808080|--opacity|80.00000762939453125|--blend|normal")
+# (32 + 2^-17) / 64, -(3 + 2^-17) / 32, (10 + 2^-17) / 64, (90 + 2^-17) / 360 and (80 + 2^-17) / 100
+# are doubles whose products with 64, 32, 64, 360 and 100 are exactly the ties the command line
+# reads. A sharp rectangle's edges on whole pixels show which way the origin rounded.
+set(TIES_PARAMS "rectangle|0.50000011920928955078125|-0.0937502384185791015625|0.15625011920928955078125|0.5|0.2500000211927626|0|color|0.5/0.5/0.5|0.8000000762939453|normal")
+set(TIES "--shape|rectangle|--width|10.00000762939453125|--height|16|--feather|0|--blend|normal")
+set(TIES_ARGS "${TIES}|--origin|32.00000762939453125,-3.00000762939453125|--angle|90.00000762939453125|--color|808080|--opacity|80.00000762939453125")
 
 # name, ffmpeg filter_params, the same parameters as `corvelle render` options on a 64x32 frame.
 set(cases
@@ -29,13 +31,20 @@ foreach(case ${cases})
     check_all("ffmpeg ${name}" ${WORK}/${name}.rgba ${WORK}/${name}.expected.rgba)
 endforeach()
 
-# The halfway case means something only if rounding the other way shows.
-expect(ties_down "--origin|32,-3|--width|10|--height|16|--angle|30|--feather|6.4|--color|7f7f7f|--opacity|80|--blend|normal")
+# The halfway cases mean something only where rounding them the other way shows.
+set(rounded_down
+    "origin_down\;${TIES}|--origin|32,-3|--angle|90.00000762939453125|--color|808080|--opacity|80.00000762939453125"
+    "colour_down\;${TIES}|--origin|32.00000762939453125,-3.00000762939453125|--angle|90.00000762939453125|--color|7f7f7f|--opacity|80.00000762939453125")
 file(READ ${WORK}/ties.expected.rgba tied HEX)
-file(READ ${WORK}/ties_down.expected.rgba down HEX)
-if(tied STREQUAL down)
-    message(FATAL_ERROR "the halfway case renders as its rounding down: it tests nothing")
-endif()
+foreach(case ${rounded_down})
+    list(GET case 0 name)
+    list(GET case 1 args)
+    expect(${name} "${args}")
+    file(READ ${WORK}/${name}.expected.rgba down HEX)
+    if(tied STREQUAL down)
+        message(FATAL_ERROR "ties: ${name} renders the same: the halfway case tests nothing there")
+    endif()
+endforeach()
 
 # A width that is not a multiple of 16 gets rows ffmpeg pads without telling the plug-in; padding
 # to one and cropping back is exact.

@@ -81,17 +81,22 @@ const std::string& ModulePath() {
     return path;
 }
 
+/// A small effect of the module, for what does not depend on the frame.
+LoadOptions SmallEffect() {
+    LoadOptions options;
+    options.modulePath = ModulePath();
+    options.layerWidth = 16;
+    options.layerHeight = 16;
+    return options;
+}
+
 void KeepModuleLoaded(Process& process) {
     std::lock_guard<std::mutex> lock(process.mutex);
     if (process.initCount == 0 || process.keeperTried)
         return;
     process.keeperTried = true;
     try {
-        LoadOptions options;
-        options.modulePath = ModulePath();
-        options.layerWidth = 16;
-        options.layerHeight = 16;
-        process.keeper = std::make_unique<Effect>(options);
+        process.keeper = std::make_unique<Effect>(SmallEffect());
         process.version = process.keeper->Version();
     } catch (const std::exception&) {
         // Each instance says why it passes frames through.
@@ -105,11 +110,7 @@ std::pair<int, int> PluginVersion() {
     if (!process.version && !process.versionTried) {
         process.versionTried = true;
         try {
-            LoadOptions options;
-            options.modulePath = ModulePath();
-            options.layerWidth = 16;
-            options.layerHeight = 16;
-            process.version = Effect(options).Version();
+            process.version = Effect(SmallEffect()).Version();
         } catch (const std::exception&) {
             // The instances say why they pass frames through.
         }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times `corvelle render --raw` against ffmpeg's own filters on the same 1920x1080 ARGB frames,
 # alternating the two in every round, and prints each ratio's median and spread. Only ratios
-# from one run mean anything on a shared machine.
+# from one run mean anything on a shared machine. When ffmpeg has its frei0r filter and the
+# plug-in is built beside the command (<build>/frei0r-1/corvelle.so), ffmpeg running Corvelle
+# as a frei0r filter is timed too, against ffmpeg's vignette and, with frei0r-plugins, frei0r's.
 #
 #   bench/peers.sh [path/to/corvelle]     (default: build/release/corvelle)
 #   FRAMES=40 ROUNDS=5 bench/peers.sh
@@ -30,16 +32,35 @@ ffmpeg -v error -f lavfi -i "testsrc2=size=$SIZE:rate=25" -frames:v "$FRAMES" -f
 head -c $((1920 * 1080 * 4)) "$CLIP" >"$ONE"
 
 VIGNETTE=(--width 1920 --height 1080 --feather 500 --blend normal --opacity 100 --falloff gaussian)
+# The same vignette as the plug-in's parameters: fractions of the frame, in its order.
+PLUGIN_VIGNETTE="frei0r=filter_name=corvelle:filter_params=ellipse|0.5|0.5|1|1|0|0.26041666666666669|color|black|1|normal|n|n|gaussian"
+BUILD=$(dirname "$CORVELLE")
+# ffmpeg looks here first, then in its usual folders (frei0r-plugins' vignette).
+export FREI0R_PATH="$BUILD/frei0r-1" CORVELLE_MODULE="$BUILD/Corvelle.so"
 HAVE_FREI0R=no
-if ffmpeg -hide_banner -filters 2>/dev/null | grep -q ' frei0r ' &&
-    ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$ONE" -vf frei0r=vignette -f rawvideo - \
+HAVE_PLUGIN=no
+# grep reads everything: with pipefail, -q would stop early and fail the pipe on ffmpeg's SIGPIPE.
+if ffmpeg -hide_banner -filters 2>/dev/null | grep ' frei0r ' >/dev/null; then
+    if ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$ONE" -vf frei0r=vignette -f rawvideo - \
         >/dev/null 2>&1; then
-    HAVE_FREI0R=yes
+        HAVE_FREI0R=yes
+    fi
+    # Without its module the plug-in passes frames through: that would time a copy.
+    if [ -f "$BUILD/frei0r-1/corvelle.so" ] &&
+        ffmpeg -v error -f rawvideo -pix_fmt argb -s $SIZE -i "$ONE" -vf "$PLUGIN_VIGNETTE" \
+            -f rawvideo -pix_fmt argb -y "$WORK/plugin.raw" >/dev/null 2>&1 &&
+        ! cmp -s "$ONE" "$WORK/plugin.raw"; then
+        HAVE_PLUGIN=yes
+    fi
 fi
 
-corvelle() {   # threads input [effect options...]
+corvelle() {   # threads input [effect options...], or threads input frei0r=...: the plug-in in ffmpeg
     local threads=$1 input=$2
     shift 2
+    if [[ "$1" == frei0r=* ]]; then
+        peer "$threads" "$input" "$1"
+        return
+    fi
     "$CORVELLE" render --raw $SIZE "$input" - --threads "$threads" "$@" >/dev/null
 }
 
@@ -56,26 +77,44 @@ seconds() {   # command... : prints its wall time in seconds
     echo "scale=6; ($end - $start) / 1000000000" | bc
 }
 
-# name|corvelle threads|corvelle options|peer threads|peer filter
+# name;corvelle threads;corvelle options, or the plug-in in ffmpeg (frei0r=...);peer threads;peer filter
+# (";": ffmpeg separates frei0r parameters with "|")
 CASES=(
-    "vignette, 1 thread|1|${VIGNETTE[*]}|1|vignette"
-    "vignette, 2 threads|2|${VIGNETTE[*]}|2|vignette"
-    "opacity 0 vs -vf null, 1 thread|1|--opacity 0|1|null"
-    "opacity 0 vs -vf null, 2 threads|2|--opacity 0|2|null"
+    "vignette, 1 thread;1;${VIGNETTE[*]};1;vignette"
+    "vignette, 2 threads;2;${VIGNETTE[*]};2;vignette"
+    "opacity 0 vs -vf null, 1 thread;1;--opacity 0;1;null"
+    "opacity 0 vs -vf null, 2 threads;2;--opacity 0;2;null"
 )
 if [ "$HAVE_FREI0R" = yes ]; then
-    CASES+=("vignette vs frei0r vignette, 1 thread|1|${VIGNETTE[*]}|1|frei0r=vignette")
+    CASES+=("vignette vs frei0r vignette, 1 thread;1;${VIGNETTE[*]};1;frei0r=vignette")
+fi
+# The plug-in splits each frame over the cores no other render is using, whatever -threads says;
+# the thread counts are ffmpeg's.
+if [ "$HAVE_PLUGIN" = yes ]; then
+    CASES+=("frei0r=corvelle vs vignette, 1 thread;1;$PLUGIN_VIGNETTE;1;vignette"
+        "frei0r=corvelle vs vignette, 2 threads;2;$PLUGIN_VIGNETTE;2;vignette")
+    if [ "$HAVE_FREI0R" = yes ]; then
+        CASES+=("frei0r=corvelle vs frei0r vignette;1;$PLUGIN_VIGNETTE;1;frei0r=vignette")
+    fi
 fi
 
 declare -A WHOLE PERFRAME OWN CFRAME
 for ((round = 1; round <= ROUNDS; ++round)); do
     for entry in "${CASES[@]}"; do
-        IFS='|' read -r name cthreads coptions pthreads filter <<<"$entry"
-        # shellcheck disable=SC2086
-        c_clip=$(seconds corvelle "$cthreads" "$CLIP" $coptions)
+        IFS=';' read -r name cthreads coptions pthreads filter <<<"$entry"
+        if [[ "$coptions" == frei0r=* ]]; then
+            c_clip=$(seconds corvelle "$cthreads" "$CLIP" "$coptions")
+        else
+            # shellcheck disable=SC2086
+            c_clip=$(seconds corvelle "$cthreads" "$CLIP" $coptions)
+        fi
         p_clip=$(seconds peer "$pthreads" "$CLIP" "$filter")
-        # shellcheck disable=SC2086
-        c_first=$(seconds corvelle "$cthreads" "$ONE" $coptions)
+        if [[ "$coptions" == frei0r=* ]]; then
+            c_first=$(seconds corvelle "$cthreads" "$ONE" "$coptions")
+        else
+            # shellcheck disable=SC2086
+            c_first=$(seconds corvelle "$cthreads" "$ONE" $coptions)
+        fi
         p_first=$(seconds peer "$pthreads" "$ONE" "$filter")
         WHOLE[$name]+="$(echo "scale=4; $c_clip / $p_clip" | bc) "
         PERFRAME[$name]+="$(echo "scale=4; ($c_clip - $c_first) / ($p_clip - $p_first)" | bc) "
@@ -99,7 +138,7 @@ printf '| %-38s | %-20s | %-20s | %s |\n' "case" "whole run" "per frame" "ms a f
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..40})" "$(printf -- '-%.0s' {1..22})" \
     "$(printf -- '-%.0s' {1..22})" "---"
 for entry in "${CASES[@]}"; do
-    name=${entry%%|*}
+    name=${entry%%;*}
     # shellcheck disable=SC2086
     printf '| %-38s | %-20s | %-20s | %s |\n' "$name" "$(stats ${WHOLE[$name]})" \
         "$(stats ${PERFRAME[$name]})" "${OWN[$name]}"
@@ -115,4 +154,7 @@ echo
 echo "corvelle's vignette, 1 thread / 2 threads, per frame: $(stats "${scaling[@]}")"
 if [ "$HAVE_FREI0R" = no ]; then
     echo "(frei0r's vignette: skipped, frei0r-plugins is not installed or ffmpeg has no frei0r filter)"
+fi
+if [ "$HAVE_PLUGIN" = no ]; then
+    echo "(frei0r=corvelle: skipped, $BUILD/frei0r-1/corvelle.so is not built or ffmpeg has no frei0r filter)"
 fi

@@ -1,6 +1,7 @@
 // The module renders ARGB; frei0r frames are RGBA, so each frame is reordered on the way in and out.
 #include "Instance.h"
 
+#include "HostTime.h"
 #include "Notes.h"
 
 #include <corvelle/convert.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace corvelle::frei0r {
@@ -72,13 +74,19 @@ void Instance::PassThrough(const uint32_t* in, uint32_t* out) const {
     std::memmove(out, in, m_pixels * 4u);
 }
 
-void Instance::Update(const uint32_t* in, uint32_t* out) {
+TimeSpec Instance::Time() const {
+    return m_effect ? m_effect->Time() : TimeSpec{};
+}
+
+void Instance::Update(double time, const uint32_t* in, uint32_t* out) {
     if (!m_effect) {
         PassThrough(in, out);
         return;
     }
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(m_width) * 4;
     try {
+        if (const std::optional<TimeSpec> hostTime = HostTimeOf(time))
+            m_effect->SetTime(*hostTime);
         const ImageView argbIn{m_argbIn.data(), m_width, m_height, rowBytes, PixelFormat::Argb8};
         const ImageView argbOut{m_argbOut.data(), m_width, m_height, rowBytes, PixelFormat::Argb8};
         io::FromRgba8(reinterpret_cast<const uint8_t*>(in), rowBytes, argbIn);

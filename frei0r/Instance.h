@@ -21,8 +21,12 @@ public:
 
     void SetParam(int index, const void* param);
     void GetParam(int index, void* param) const;
-    /// Both frames `width` × `height` straight RGBA, rows packed, never the same buffer.
-    void Update(const uint32_t* in, uint32_t* out);
+    /// Both frames `width` × `height` straight RGBA, rows packed, never the same buffer; `time`
+    /// as the host passes it, in seconds or milliseconds.
+    void Update(double time, const uint32_t* in, uint32_t* out);
+    /// The time the module was last told (the library's default before the first frame or
+    /// without a module).
+    TimeSpec Time() const;
 
 private:
     void PassThrough(const uint32_t* in, uint32_t* out) const;

@@ -2,6 +2,7 @@
 #include "Parameters.h"
 
 #include "Notes.h"
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,12 +56,11 @@ uint8_t ColorByte(float channel) {
 
 /// A choice given as its number, 1 to `count`; anything else is a name.
 bool ChoiceNumber(const std::string& text, std::size_t count, int& number) {
-    if (text.empty() || text.size() > 3 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    uint64_t value = 0;
+    if (!ParseUnsigned(text, 1, count, value))
         return false;
-    }
-    number = std::stoi(text);
-    return number >= 1 && static_cast<std::size_t>(number) <= count;
+    number = static_cast<int>(value);
+    return true;
 }
 
 /// False when the module offers no such choice; the module then keeps its value.

@@ -12,7 +12,9 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace corvelle::frei0r {
 namespace {
@@ -27,12 +29,33 @@ struct Process {
     // that come and go (ffmpeg reconfiguring a graph) do not load it again each time.
     std::unique_ptr<Effect> keeper;
     bool keeperTried = false;
+    // The module's own version, once an effect has been made of it.
+    std::optional<ModuleVersion> version;
+    bool versionTried = false;
 };
 
+Process* g_process = nullptr;
+std::once_flag g_processMade;
+
 Process& TheProcess() {
-    // Never destroyed: MLT and GStreamer never call f0r_deinit, and instances may outlive exit().
-    static Process* process = new Process;
-    return *process;
+    std::call_once(g_processMade, [] { g_process = new Process; });
+    return *g_process;
+}
+
+// MLT unloads the plug-in after every filter without calling f0r_deinit, and GStreamer never
+// calls it: what f0r_init kept goes when the plug-in goes. Live instances hold the module
+// themselves, and their effects only need libcorvelle, which stays loaded (see below).
+__attribute__((destructor)) void ReleaseProcess() {
+    delete g_process;
+    g_process = nullptr;
+}
+
+// libcorvelle's render threads start once and are never stopped, so the library must outlive
+// every unload of the plug-in that loaded it: pin it.
+__attribute__((constructor)) void PinLibrary() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&Effect::DefaultModulePath), &info) != 0 && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 bool IsFile(const std::string& path) {
@@ -40,8 +63,8 @@ bool IsFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-/// The module installed beside the plug-in's folder (<lib>/frei0r-1/corvelle.so finds
-/// <lib>/corvelle/Corvelle.so), unless CORVELLE_MODULE names one; empty: the library decides.
+/// The module where the install put it, found from the plug-in's own folder (so a moved prefix
+/// still works), unless CORVELLE_MODULE names one; empty: the library decides.
 const std::string& ModulePath() {
     static const std::string path = [] {
         if (const char* chosen = std::getenv("CORVELLE_MODULE"); chosen && *chosen)
@@ -52,10 +75,19 @@ const std::string& ModulePath() {
         std::string own = info.dli_fname;
         const std::size_t slash = own.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : own.substr(0, slash);
-        const std::string candidate = folder + "/../corvelle/Corvelle.so";
+        const std::string candidate = folder + "/" CORVELLE_FREI0R_TO_MODULE;
         return IsFile(candidate) ? candidate : std::string();
     }();
     return path;
+}
+
+/// A small effect of the module, for what does not depend on the frame.
+LoadOptions SmallEffect() {
+    LoadOptions options;
+    options.modulePath = ModulePath();
+    options.layerWidth = 16;
+    options.layerHeight = 16;
+    return options;
 }
 
 void KeepModuleLoaded(Process& process) {
@@ -64,14 +96,28 @@ void KeepModuleLoaded(Process& process) {
         return;
     process.keeperTried = true;
     try {
-        LoadOptions options;
-        options.modulePath = ModulePath();
-        options.layerWidth = 16;
-        options.layerHeight = 16;
-        process.keeper = std::make_unique<Effect>(options);
+        process.keeper = std::make_unique<Effect>(SmallEffect());
+        process.version = process.keeper->Version();
     } catch (const std::exception&) {
         // Each instance says why it passes frames through.
     }
+}
+
+/// The module's version, loading it once if no instance has; the plug-in's own without it.
+std::pair<int, int> PluginVersion() {
+    Process& process = TheProcess();
+    std::lock_guard<std::mutex> lock(process.mutex);
+    if (!process.version && !process.versionTried) {
+        process.versionTried = true;
+        try {
+            process.version = Effect(SmallEffect()).Version();
+        } catch (const std::exception&) {
+            // The instances say why they pass frames through.
+        }
+    }
+    if (process.version)
+        return {process.version->major, process.version->minor};
+    return {CORVELLE_VERSION_MAJOR, CORVELLE_VERSION_MINOR};
 }
 
 Instance* AsInstance(f0r_instance_t instance) {
@@ -127,8 +173,13 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
     info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
     info->color_model = F0R_COLOR_MODEL_RGBA8888;
     info->frei0r_version = FREI0R_MAJOR_VERSION;
-    info->major_version = CORVELLE_VERSION_MAJOR;
-    info->minor_version = CORVELLE_VERSION_MINOR;
+    std::pair<int, int> version{CORVELLE_VERSION_MAJOR, CORVELLE_VERSION_MINOR};
+    try {
+        version = PluginVersion();
+    } catch (...) {
+    }
+    info->major_version = version.first;
+    info->minor_version = version.second;
     info->num_params = kParamCount;
     info->explanation =
         "A feathered ellipse or rectangle; outside it a fill colour through a blending mode, or transparency";
@@ -184,11 +235,11 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) 
     }
 }
 
-void f0r_update(f0r_instance_t instance, double /*time*/, const uint32_t* inframe, uint32_t* outframe) {
+void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, uint32_t* outframe) {
     if (!instance || !inframe || !outframe)
         return;
     try {
-        AsInstance(instance)->Update(inframe, outframe);
+        AsInstance(instance)->Update(time, inframe, outframe);
     } catch (...) {
     }
 }

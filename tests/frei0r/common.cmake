@@ -1,9 +1,13 @@
 # Shared steps of the real-host tests: a small RGBA clip with varying alpha, the frames
 # `corvelle render --raw` makes of it, and frame-by-frame comparisons.
-# The caller sets CORVELLE (the command), MODULE, PLUGIN_DIR, WORK and FFMPEG.
+# The caller sets CORVELLE (the command), MODULE, PLUGIN_DIR, WORK and FFMPEG, NEEDS (the host
+# program) and REQUIRE (a missing host fails instead of skipping).
 
 foreach(program FFMPEG NEEDS)
     if(NOT EXISTS "${${program}}")
+        if(REQUIRE)
+            message(FATAL_ERROR "frei0r host missing: ${program} not installed (scripts/install-deps.sh)")
+        endif()
         message(STATUS "frei0r host test skipped: ${program} not installed (scripts/install-deps.sh)")
         return()
     endif()

@@ -1,11 +1,25 @@
-# The Kdenlive effect description names the plug-in's parameters in the plug-in's order, and every
-# choice its popups offer is one the plug-in takes. -DHARNESS=<host harness> -DXML=<effect file>
+# The Kdenlive effect description names the plug-in's parameters in the plug-in's order, with a
+# matching type (list: string, bool: bool, color: colour, animated: double) and the plug-in's
+# default, and every choice its popups offer is one the plug-in takes.
+# -DHARNESS=<host harness> -DXML=<effect file>
 execute_process(COMMAND ${HARNESS} --list-params OUTPUT_VARIABLE listed RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "the harness could not list the plug-in's parameters")
 endif()
 string(STRIP "${listed}" listed)
-string(REPLACE "\n" ";" plugin_names "${listed}")
+string(REPLACE "\n" ";" plugin_lines "${listed}")
+set(plugin_names "")
+foreach(line ${plugin_lines})
+    string(REGEX MATCH "^([^ ]+) ([^ ]+) (.*)$" matched "${line}")
+    list(APPEND plugin_names ${CMAKE_MATCH_1})
+    set(plugin_type_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+    set(plugin_default_${CMAKE_MATCH_1} "${CMAKE_MATCH_3}")
+endforeach()
+
+set(frei0r_type_list string)
+set(frei0r_type_bool bool)
+set(frei0r_type_color color)
+set(frei0r_type_animated double)
 
 file(READ ${XML} xml)
 # Choices are separated by ";", which CMake would take for list separators.
@@ -14,8 +28,30 @@ string(REGEX MATCHALL "<parameter [^>]*>" tags "${xml}")
 set(xml_names "")
 foreach(tag ${tags})
     string(REGEX REPLACE ".* name=\"([^\"]*)\".*" "\\1" name "${tag}")
+    string(REGEX REPLACE ".* type=\"([^\"]*)\".*" "\\1" type "${tag}")
+    string(REGEX REPLACE ".* default=\"([^\"]*)\".*" "\\1" default "${tag}")
     list(APPEND xml_names ${name})
-    if(tag MATCHES "type=\"list\"")
+    if(NOT DEFINED plugin_type_${name})
+        continue()   # reported with the names below
+    endif()
+    set(want ${plugin_type_${name}})
+    set(plugin_default "${plugin_default_${name}}")
+    if(NOT frei0r_type_${type} STREQUAL want)
+        message(FATAL_ERROR "Kdenlive shows ${name} as ${type}, the plug-in's parameter is a ${want}")
+    endif()
+    # Kdenlive states defaults in the plug-in's units and multiplies them by `factor` to show
+    # pixels, degrees or percent, as the plug-in does.
+    if(want STREQUAL double OR want STREQUAL bool)
+        if(NOT default EQUAL plugin_default)
+            message(FATAL_ERROR "Kdenlive's default for ${name} is ${default}, the plug-in's ${plugin_default}")
+        endif()
+    else()
+        string(TOLOWER "${default}" default)
+        if(NOT default STREQUAL plugin_default)
+            message(FATAL_ERROR "Kdenlive's default for ${name} is ${default}, the plug-in's ${plugin_default}")
+        endif()
+    endif()
+    if(type STREQUAL "list")
         string(REGEX REPLACE ".* paramlist=\"([^\"]*)\".*" "\\1" choices "${tag}")
         string(REPLACE "," ";" choices "${choices}")
         execute_process(COMMAND ${HARNESS} --accepts ${name} ${choices} RESULT_VARIABLE rc

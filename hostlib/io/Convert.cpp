@@ -87,11 +87,77 @@ std::array<int, 4> RgbaPlaces(PixelFormat format) {
     return {at.red, at.green, at.blue, at.alpha};
 }
 
-// The format is settled once a call, so each pixel is four moves and four conversions; pixels
-// go through memcpy because callers' rows need not be aligned for the channel type.
+// Between 8-bit worlds and RGBA bytes the channels only move: a fixed operation on each pixel's
+// 32-bit word (on a little-endian machine), which the compiler applies to many pixels at once.
+using WordMove = uint32_t (*)(uint32_t);
+
+uint32_t RgbaToArgb(uint32_t w) {
+    return (w << 8) | (w >> 24);
+}
+uint32_t ArgbToRgba(uint32_t w) {
+    return (w >> 8) | (w << 24);
+}
+uint32_t SwapRedBlue(uint32_t w) {
+    return (w & 0xff00ff00u) | ((w >> 16) & 0xffu) | ((w & 0xffu) << 16);
+}
+
+/// The word operation for 8-bit pixels of `format`, or null where channels do not just move.
+WordMove ByteMove(PixelFormat format, bool toRgba) {
+    if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
+        return nullptr;
+    }
+    const std::array<int, 4> at = RgbaPlaces(format);
+    if (format == PixelFormat::Argb8 && at == std::array<int, 4>{1, 2, 3, 0}) {
+        return toRgba ? ArgbToRgba : RgbaToArgb;
+    }
+    if (format == PixelFormat::Bgra8 && at == std::array<int, 4>{2, 1, 0, 3}) {
+        return SwapRedBlue;
+    }
+    return nullptr;
+}
+
+template <WordMove Move>
+void MoveRow(const uint8_t* from, uint8_t* to, int width) {
+    for (int x = 0; x < width; ++x) {
+        uint32_t w;
+        std::memcpy(&w, from + 4 * static_cast<std::ptrdiff_t>(x), 4);
+        w = Move(w);
+        std::memcpy(to + 4 * static_cast<std::ptrdiff_t>(x), &w, 4);
+    }
+}
+
+/// Moves the bytes of every row; false where the format's channels do not just move.
+bool MoveBytes(PixelFormat format, bool toRgba, const uint8_t* from, std::ptrdiff_t fromRowBytes, uint8_t* to,
+               std::ptrdiff_t toRowBytes, int width, int height) {
+    const WordMove move = ByteMove(format, toRgba);
+    if (!move) {
+        return false;
+    }
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* source = from + y * fromRowBytes;
+        uint8_t* target = to + y * toRowBytes;
+        if (move == RgbaToArgb) {
+            MoveRow<RgbaToArgb>(source, target, width);
+        } else if (move == ArgbToRgba) {
+            MoveRow<ArgbToRgba>(source, target, width);
+        } else {
+            MoveRow<SwapRedBlue>(source, target, width);
+        }
+    }
+    return true;
+}
+
+// Otherwise the format is settled once a call, so each pixel is four moves and four conversions;
+// pixels go through memcpy because callers' rows need not be aligned for the channel type.
 
 template <class Rgba>
 void WorldToRgba(const ConstImageView& in, Rgba* rgba, std::ptrdiff_t rowBytes) {
+    if constexpr (std::is_same_v<Rgba, uint8_t>) {
+        if (MoveBytes(in.format, true, static_cast<const uint8_t*>(in.data), in.rowBytes, rgba, rowBytes,
+                      in.width, in.height)) {
+            return;
+        }
+    }
     const std::array<int, 4> at = RgbaPlaces(in.format);
     VisitChannelType(in.format, [&](auto type) {
         using T = decltype(type);
@@ -113,6 +179,12 @@ void WorldToRgba(const ConstImageView& in, Rgba* rgba, std::ptrdiff_t rowBytes) 
 
 template <class Rgba>
 void RgbaToWorld(const Rgba* rgba, std::ptrdiff_t rowBytes, const ImageView& out) {
+    if constexpr (std::is_same_v<Rgba, uint8_t>) {
+        if (MoveBytes(out.format, false, rgba, rowBytes, static_cast<uint8_t*>(out.data), out.rowBytes,
+                      out.width, out.height)) {
+            return;
+        }
+    }
     const std::array<int, 4> at = RgbaPlaces(out.format);
     VisitChannelType(out.format, [&](auto type) {
         using T = decltype(type);

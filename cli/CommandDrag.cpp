@@ -78,17 +78,22 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
     const WindowPixel release = !options.release.empty() ? ParseWindowPixel(options.release, "--release")
                                 : moves.empty()          ? press
                                                          : moves.back();
+    std::vector<NamedFile> outputs;
     if (!options.overlay.empty()) {
         CheckOverlayOutputPath(options.overlay);
-        if (options.input && SameFile(*options.input, options.overlay)) {
-            throw HostError(
-                "--overlay " + options.overlay + ": it is the input " + *options.input + " itself",
-                ErrorKind::BadValue);
-        }
+        outputs.push_back({"--overlay", options.overlay, ""});
     }
     if (!options.saveKeys.empty()) {
         CheckOutputFolder(options.saveKeys);
+        outputs.push_back({"--save-keys", options.saveKeys, ""});
     }
+    std::vector<NamedFile> inputs = ControlsInputs(options.controls, options.input);
+    // The key file read may be saved over with the drag's keys: it is read whole first.
+    for (NamedFile& input : inputs) {
+        if (input.role == "--keys")
+            input.rewrittenBy = "--save-keys";
+    }
+    RefuseSharedFiles(inputs, outputs);
 
     ControlsRun run(options.controls, context, options.input);
     Host& host = run.GetHost();

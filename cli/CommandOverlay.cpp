@@ -5,12 +5,12 @@
 #include "cli/CommandLine.h"
 #include "cli/ControlsRun.h"
 #include "controls/OverlayDrawing.h"
-#include "core/HostError.h"
 #include "io/FileIdentity.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvelle {
 
@@ -26,16 +26,12 @@ struct OverlayOptions {
 void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
     const std::string& output = options.output;
     CheckOverlayOutputPath(output);
-    const auto refuse = [](const std::string& what) { throw HostError(what, ErrorKind::BadValue); };
-    if (options.input && SameFile(*options.input, output))
-        refuse("writing " + output + ": it is the input " + *options.input + " itself");
-    if (!options.trace.empty()) {
+    if (!options.trace.empty())
         CheckOutputFolder(options.trace);
-        if (SameDestination(options.trace, output))
-            refuse("--trace " + options.trace + ": it names the picture output too");
-        if (options.input && SameFile(*options.input, options.trace))
-            refuse("--trace " + options.trace + ": it is the input " + *options.input + " itself");
-    }
+    std::vector<NamedFile> outputs{{"OUTPUT", output, ""}};
+    if (!options.trace.empty())
+        outputs.push_back({"--trace", options.trace, ""});
+    RefuseSharedFiles(ControlsInputs(options.controls, options.input), outputs);
     ControlsRun run(options.controls, context, options.input);
     const World rendered = run.Render();
     DrawOverlay(run.GetHost(), run.Window(), rendered, output, options.trace);

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -58,20 +59,31 @@ HostError Mistake(const std::string& message) {
     return HostError(message, ErrorKind::BadValue);
 }
 
-/// Refuses, before anything is read, an output that is the same file as an input: rendering
-/// would destroy the input as it reads it.
-void RefuseSameFile(const std::string& input, const std::string& output) {
-    if (input != "-" && output != "-" && SameFile(input, output))
-        throw Mistake("writing " + output + ": it is the input " + input + " itself");
+/// The files the command reads besides its pictures: the key file.
+std::vector<NamedFile> OtherInputs(const RenderOptions& options) {
+    std::vector<NamedFile> inputs;
+    if (options.keys.keysPath)
+        inputs.push_back({"--keys", *options.keys.keysPath, ""});
+    return inputs;
+}
+
+/// Refuses an output that reaches an input, then reads the key file: both before any frame.
+std::optional<Keyframes> CheckFilesAndLoadKeys(const RenderOptions& options, std::vector<NamedFile> inputs,
+                                               const std::vector<NamedFile>& outputs) {
+    const std::vector<NamedFile> others = OtherInputs(options);
+    inputs.insert(inputs.end(), others.begin(), others.end());
+    RefuseSharedFiles(inputs, outputs);
+    return LoadKeyFile(options.keys, options.host);
 }
 
 void RenderPicture(const RenderOptions& options, const CommandContext& context,
-                   const std::optional<std::string>& input, const std::string& output,
-                   const std::optional<Keyframes>& keys) {
+                   const std::optional<std::string>& input, const std::string& output) {
     CheckImageOutputPath(output);
     CheckOutputFolder(output);
+    std::vector<NamedFile> inputs;
     if (input)
-        RefuseSameFile(*input, output);
+        inputs.push_back({"INPUT", *input, ""});
+    const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, {{"OUTPUT", output, ""}});
     const PixelLayout layout = WorldLayout(options.host);
     World layer = input ? ReadImage(*input, layout, options.host.maxPixels) : MakeTestPicture(layout);
     EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
@@ -81,8 +93,7 @@ void RenderPicture(const RenderOptions& options, const CommandContext& context,
 }
 
 void RenderSequence(const RenderOptions& options, const CommandContext& context,
-                    const std::optional<std::string>& input, const std::string& output,
-                    const std::optional<Keyframes>& keys) {
+                    const std::optional<std::string>& input, const std::string& output) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
         throw Mistake(
             "rendering a sequence: INPUT and OUTPUT must both be frame patterns such as in.%04d.png");
@@ -95,21 +106,16 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     const FrameRange range = *options.frames;
     CheckOutputFolder(FrameName(output, range.first));
     // Every input frame is there before the first output is written, and none is an output.
-    std::map<FileId, std::string> inputs;
+    std::vector<NamedFile> inputs;
+    std::vector<NamedFile> outputs;
     for (long frame = range.first; frame <= range.last; ++frame) {
         const std::string name = FrameName(*input, frame);
-        FileId id;
-        if (access(name.c_str(), R_OK) != 0 || !IdentifyFile(name, id))
+        if (access(name.c_str(), R_OK) != 0)
             throw HostError("reading " + name + ": " + std::strerror(errno), ErrorKind::IO);
-        inputs.emplace(id, name);
+        inputs.push_back({"input frame", name, ""});
+        outputs.push_back({"writing", FrameName(output, frame), ""});
     }
-    for (long frame = range.first; frame <= range.last; ++frame) {
-        const std::string name = FrameName(output, frame);
-        FileId id;
-        const auto same = IdentifyFile(name, id) ? inputs.find(id) : inputs.end();
-        if (same != inputs.end())
-            throw Mistake("writing " + name + ": it is the input frame " + same->second + " itself");
-    }
+    const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, outputs);
 
     const PixelLayout layout = WorldLayout(options.host);
     World first = ReadImage(FrameName(*input, range.first), layout, options.host.maxPixels);
@@ -127,14 +133,15 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
 }
 
 void RenderStream(const RenderOptions& options, const CommandContext& context,
-                  const std::optional<std::string>& input, const std::string& output,
-                  const std::optional<Keyframes>& keys) {
+                  const std::optional<std::string>& input, const std::string& output) {
     if (options.frames)
         throw Mistake("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
     const PixelLayout layout = WorldLayout(options.host);
+    std::vector<NamedFile> inputs;
     if (input)
-        RefuseSameFile(*input, output);
+        inputs.push_back({"INPUT", *input, ""});
+    const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, {{"OUTPUT", output, ""}});
     std::unique_ptr<RawFrameReader> reader;
     if (input) {
         reader = std::make_unique<RawFrameReader>(*input);
@@ -171,17 +178,15 @@ void RunRender(const RenderOptions& options, const CommandContext& context) {
                                    "a sequence's frames keep their numbers and a raw stream's first "
                                    "frame is 0; --frame is for single pictures");
     }
-    // A bad keyframe file is refused before any frame is read or written.
-    const std::optional<Keyframes> keys = LoadKeyFile(options.keys, options.host);
     if (options.raw) {
-        RenderStream(options, context, input, output, keys);
+        RenderStream(options, context, input, output);
     } else if (sequence) {
-        RenderSequence(options, context, input, output, keys);
+        RenderSequence(options, context, input, output);
     } else {
         if ((input && *input == "-") || output == "-") {
             throw Mistake("rendering: standard input and output carry raw frames only; give --raw WxH");
         }
-        RenderPicture(options, context, input, output, keys);
+        RenderPicture(options, context, input, output);
     }
 }
 

@@ -21,6 +21,16 @@ void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
     AddKeyOptions(app, options.keys);
 }
 
+std::vector<NamedFile> ControlsInputs(const ControlsOptions& options,
+                                      const std::optional<std::string>& input) {
+    std::vector<NamedFile> inputs;
+    if (input)
+        inputs.push_back({"INPUT", *input, ""});
+    if (options.keys.keysPath)
+        inputs.push_back({"--keys", *options.keys.keysPath, ""});
+    return inputs;
+}
+
 ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& context,
                          const std::optional<std::string>& input)
     : m_keys(LoadKeyFile(options.keys, options.host)),

@@ -7,6 +7,7 @@
 #include "cli/options/KeyOptions.h"
 #include "controls/EventWindow.h"
 #include "core/Host.h"
+#include "io/FileIdentity.h"
 #include "cli/options/WindowOptions.h"
 #include "core/World.h"
 
@@ -14,6 +15,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvelle {
 
@@ -27,6 +29,10 @@ struct ControlsOptions {
 
 /// Adds the effect, host, window and keyframe options.
 void AddControlsOptions(CLI::App& app, ControlsOptions& options);
+
+/// The files the controls commands read: the layer's picture `input` and the key file.
+std::vector<NamedFile> ControlsInputs(const ControlsOptions& options,
+                                      const std::optional<std::string>& input);
 
 class ControlsRun {
 public:

@@ -4,7 +4,6 @@
 #include "io/TempFiles.h"
 
 #include <csignal>
-#include <initializer_list>
 
 #include <unistd.h>
 
@@ -19,7 +18,7 @@ void OnInterrupt(int signal) {
 }   // namespace
 
 void InstallInterruptHandlers() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : kCleanupSignals) {
         struct sigaction current {};
         sigaction(signal, nullptr, &current);
         if (current.sa_handler == SIG_IGN)

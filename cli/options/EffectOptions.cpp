@@ -130,6 +130,14 @@ void ApplyPopup(Effect& effect, const char* key, const std::string& option,
     Apply(option, [&] {
         int64_t value = 0;
         if (ParseInteger(*text, INT32_MIN, INT32_MAX, value)) {
+            // The library keeps any number a saved project holds; a person typing one means a
+            // choice the module offers.
+            const std::size_t offered = effect.Param(key).choices.size();
+            if (value < 1 || static_cast<uint64_t>(value) > offered) {
+                throw HostError(
+                    std::string(key) + ": " + *text + " is not a choice from 1 to " + std::to_string(offered),
+                    ErrorKind::BadValue);
+            }
             effect.SetChoice(key, static_cast<int>(value));
         } else {
             effect.SetChoice(key, *text);

@@ -11,17 +11,21 @@ namespace corvelle {
 namespace {
 
 // Windows stay far inside the 16.16 range of the event callbacks (±32767 pixels).
-constexpr double kMaxCoordinate = 1.0e4;
+constexpr long kMaxCoordinate = 10000;
+constexpr long kMaxWindowPixel = 1000000;
 
 bool ParseNumber(const std::string& text, double& value) {
     return ParseDecimal(text, value);
 }
 
-void RequireWithin(double value, double limit, const std::string& what) {
-    if (std::fabs(value) > limit) {
-        throw HostError(
-            what + ": " + Decimal(value) + " is not between -" + Decimal(limit) + " and " + Decimal(limit),
-            ErrorKind::BadValue);
+// Echoes the number as typed (`text` is the X,Y pair, `first` says which half).
+void RequireWithin(double value, long limit, const std::string& what, const std::string& text, bool first) {
+    if (std::fabs(value) > static_cast<double>(limit)) {
+        const std::size_t comma = text.find(',');
+        const std::string typed = first ? text.substr(0, comma) : text.substr(comma + 1);
+        throw HostError(what + ": " + typed + " is not between -" + std::to_string(limit) + " and " +
+                            std::to_string(limit),
+                        ErrorKind::BadValue);
     }
 }
 
@@ -53,8 +57,8 @@ WindowPixel ParseWindowPixel(const std::string& text, const std::string& what) {
         throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"",
                         ErrorKind::BadValue);
     }
-    RequireWithin(x, 1.0e6, what);
-    RequireWithin(y, 1.0e6, what);
+    RequireWithin(x, kMaxWindowPixel, what, text, true);
+    RequireWithin(y, kMaxWindowPixel, what, text, false);
     return WindowPixel{static_cast<int>(x), static_cast<int>(y)};
 }
 
@@ -89,8 +93,8 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            [&options](const std::string& text) {
                RefuseAsParseError([&] {
                    ParseNumberPair(text, "--offset", options.offsetX, options.offsetY);
-                   RequireWithin(options.offsetX, kMaxCoordinate, "--offset");
-                   RequireWithin(options.offsetY, kMaxCoordinate, "--offset");
+                   RequireWithin(options.offsetX, kMaxCoordinate, "--offset", text, true);
+                   RequireWithin(options.offsetY, kMaxCoordinate, "--offset", text, false);
                });
            },
            "window pixels the picture is scrolled by (default 0,0)")
@@ -100,8 +104,8 @@ void AddWindowOptions(CLI::App& app, WindowOptions& options) {
            [&options](const std::string& text) {
                RefuseAsParseError([&] {
                    ParseNumberPair(text, "--layer-pos", options.layerPosX, options.layerPosY);
-                   RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos");
-                   RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos");
+                   RequireWithin(options.layerPosX, kMaxCoordinate, "--layer-pos", text, true);
+                   RequireWithin(options.layerPosY, kMaxCoordinate, "--layer-pos", text, false);
                });
            },
            "composition position of the layer's top-left corner (default 0,0)")

@@ -3,6 +3,7 @@
 
 #include "core/Host.h"
 #include "core/HostError.h"
+#include "params/ModuleDescription.h"
 
 #include <cmath>
 #include <cstdint>
@@ -46,8 +47,10 @@ PF_FixedPoint Inverse(PF_FixedPoint pt, double scale, double shiftX, double shif
 int WindowSide(double extent, const char* what) {
     const double side = std::ceil(extent);
     if (!(side >= 1.0) || side > kMaxWindowSide) {
-        throw HostError(std::string("window ") + what + ": " + std::to_string(extent) +
-                        " pixels is outside 1 to " + std::to_string(kMaxWindowSide));
+        // The zoom and offset the user gave make the window; a window too big is their mistake.
+        throw HostError(std::string("window ") + what + ": " + Decimal(extent) + " pixels is outside 1 to " +
+                            std::to_string(kMaxWindowSide) + " (see --zoom and --offset)",
+                        ErrorKind::BadValue);
     }
     return static_cast<int>(side);
 }

@@ -22,15 +22,17 @@ constexpr uint8_t kPaddingFill = 0xCD;
 // From this size on a block gets pages of its own (a 1080p frame is 8 MB).
 constexpr std::size_t kMappedBlockBytes = std::size_t{256} << 10;
 
-[[noreturn]] void OutOfMemory(PixelLayout layout, A_long width, A_long height) {
-    const double mib = static_cast<double>(width) * static_cast<double>(height) *
-                       static_cast<double>(BytesPerPixel(layout)) / 1048576.0;
-    throw HostError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) +
-                        " picture (" + std::to_string(static_cast<long long>(std::ceil(mib))) + " MiB)",
-                    ErrorKind::OutOfMemory);
-}
-
 }   // namespace
+
+HostError PictureOutOfMemory(const std::string& doing, long long width, long long height,
+                             std::size_t bytesPerPixel) {
+    const double mib = static_cast<double>(width) * static_cast<double>(height) *
+                       static_cast<double>(bytesPerPixel) / 1048576.0;
+    return HostError((doing.empty() ? "" : doing + ": ") + "not enough memory for a " +
+                         std::to_string(width) + "x" + std::to_string(height) + " picture (" +
+                         std::to_string(static_cast<long long>(std::ceil(mib))) + " MiB)",
+                     ErrorKind::OutOfMemory);
+}
 
 void ZeroedBytes::Release::operator()(uint8_t* p) const {
     if (mapped > 0) {
@@ -86,7 +88,7 @@ World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
     try {
         m_bytes = ZeroedBytes(rowBytes * static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
-        OutOfMemory(layout, width, height);
+        throw PictureOutOfMemory("", width, height, BytesPerPixel(layout));
     }
     for (A_long y = 0; y < height; ++y) {
         std::fill_n(m_bytes.data() + static_cast<std::size_t>(y) * rowBytes + pixelBytes,

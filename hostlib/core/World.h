@@ -1,6 +1,7 @@
 // Pixel memory the host owns and lends to the module as a PF_EffectWorld.
 #pragma once
 
+#include "core/HostError.h"
 #include "host/AE_Effect.h"
 
 #include <corvelle/corvelle.h>
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace corvelle {
 
@@ -41,6 +43,11 @@ private:
 
 /// The four native layouts: the compositor's ARGB 8 and 16 bit, the editor's BGRA 8 bit and float.
 using PixelLayout = PixelFormat;
+
+/// The error for a picture memory cannot hold: "[doing: ]not enough memory for a WxH picture
+/// (N MiB)", N rounded up so that no picture is ever said to need 0 MiB.
+HostError PictureOutOfMemory(const std::string& doing, long long width, long long height,
+                             std::size_t bytesPerPixel);
 
 class World {
 public:

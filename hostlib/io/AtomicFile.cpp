@@ -123,11 +123,18 @@ AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
         (m_target.find('/') == std::string::npos ? std::string() : folder + "/") + ".corvelle-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    m_fd = mkostemp(buffer.data(), O_CLOEXEC);
+    int createError = 0;
+    {
+        const CleanupSignalsHeld held;
+        m_fd = mkostemp(buffer.data(), O_CLOEXEC);
+        createError = errno;
+        if (m_fd >= 0) {
+            m_tempPath.assign(buffer.data());
+            RememberTempFile(m_tempPath.c_str());
+        }
+    }
     if (m_fd < 0)
-        Refuse(path, "cannot create a file in " + folder + ": " + Why());
-    m_tempPath.assign(buffer.data());
-    RememberTempFile(m_tempPath.c_str());
+        Refuse(path, "cannot create a file in " + folder + ": " + std::strerror(createError));
     if (exists) {
         // Owner first: changing it may clear set-id bits that the mode then restores.
         if (fchown(m_fd, existing.st_uid, existing.st_gid) != 0) {

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstring>
 
+#include <pthread.h>
+
 #include <unistd.h>
 
 namespace corvelle {
@@ -20,6 +22,19 @@ struct Slot {
 Slot g_slots[kSlots];
 
 }   // namespace
+
+CleanupSignalsHeld::CleanupSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kCleanupSignals)
+        sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld() {
+    // A signal that arrived meanwhile is delivered here, once the file is remembered.
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
 
 bool RememberTempFile(const char* path) {
     const std::size_t length = std::strlen(path);

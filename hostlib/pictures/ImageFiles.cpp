@@ -222,35 +222,65 @@ void ReadSamples(OIIO::ImageInput& in, const std::string& path, OIIO::TypeDesc t
     }
 }
 
-/// The whole of a regular file; anything else (a FIFO, a device such as /dev/zero, a folder) is
-/// refused before a byte is read, so an endless input cannot hang the run.
-std::vector<unsigned char> ReadWholeFile(const std::string& path) {
+/// A regular file open for reading, its size as opened.
+struct InputFile {
+    struct Close {
+        void operator()(FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<FILE, Close> file;
+    std::size_t size = 0;
+};
+
+/// Whether the file starts as a picture of a format the image library reads. Checked before the
+/// library sees the file: offered junk, it tries every reader it has, and some read on to the
+/// file's end.
+bool StartsLikeAPicture(int fd) {
+    static const std::string kSignatures[] = {std::string("\x89PNG\r\n\x1a\n", 8),
+                                              std::string("II*\0", 4),
+                                              std::string("MM\0*", 4),
+                                              std::string("II+\0", 4),
+                                              std::string("MM\0+", 4),
+                                              std::string("\x76\x2f\x31\x01", 4),
+                                              std::string("\xff\xd8\xff", 3)};
+    char first[8] = {};
+    ssize_t got = -1;
+    do {
+        got = pread(fd, first, sizeof first, 0);
+    } while (got < 0 && errno == EINTR);
+    const std::string start(first, got > 0 ? static_cast<std::size_t>(got) : 0);
+    for (const std::string& signature : kSignatures) {
+        if (start.compare(0, signature.size(), signature) == 0)
+            return true;
+    }
+    return false;
+}
+
+/// Opens a regular file; anything else (a FIFO, a device such as /dev/zero, a folder) is refused
+/// before a byte is read, so an endless input cannot hang the run. The decoder reads from it as
+/// it needs: a file that is not a picture costs the few bytes that tell so, never its size.
+InputFile OpenRegularFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         Unreadable(path, std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
     struct stat info {};
-    if (fstat(fd, &info) != 0)
-        Unreadable(path, std::strerror(errno));
-    if (!S_ISREG(info.st_mode))
-        Unreadable(path, S_ISDIR(info.st_mode) ? "is a folder" : "not a regular file");
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            Unreadable(path, std::strerror(errno));
-        if (n == 0)
-            break;   // shrunk while being read: what is there is all there is
-        got += static_cast<std::size_t>(n);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        close(fd);
+        Unreadable(path, S_ISDIR(info.st_mode)   ? "is a folder"
+                         : S_ISREG(info.st_mode) ? std::strerror(error)
+                                                 : "not a regular file");
     }
-    bytes.resize(got);
-    return bytes;
+    InputFile input;
+    input.file.reset(fdopen(fd, "rb"));
+    if (!input.file) {
+        const int error = errno;
+        close(fd);
+        Unreadable(path, std::strerror(error));
+    }
+    input.size = static_cast<std::size_t>(info.st_size);
+    if (KindOf(path) != FileKind::Other && !StartsLikeAPicture(fd))
+        Unreadable(path, "not a picture file: it starts with no PNG, TIFF, OpenEXR or JPEG signature");
+    return input;
 }
 
 std::string Size(long long width, long long height) {
@@ -297,89 +327,8 @@ void WriteSamples(const std::string& path, const World& world, const std::vector
     WriteFileAtomically(path, encoded);
 }
 
-World DecodeImage(const std::string& path, const std::vector<unsigned char>& bytes, PixelLayout layout,
-                  long long maxPixels) {
-    OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
-    OIIO::ImageSpec config;
-    config.attribute("oiio:UnassociatedAlpha", 1);
-    std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config, &proxy);
-    if (!in) {
-        std::string why = OIIO::geterror();
-        Unreadable(path, why.empty() ? "not an image file OpenImageIO can read" : why);
-    }
-    const OIIO::ImageSpec& spec = in->spec();
-    if (spec.width < 1 || spec.height < 1 || spec.depth != 1 || spec.nchannels < 1) {
-        Unreadable(path, "not a flat picture with at least one channel");
-    }
-    if (spec.width > kMaxSide || spec.height > kMaxSide) {
-        Unreadable(path, Size(spec.width, spec.height) + " is larger than the " + std::to_string(kMaxSide) +
-                             " pixels a layer side may have");
-    }
-    const long long pixels = static_cast<long long>(spec.width) * spec.height;
-    if (pixels > std::min(maxPixels, kMaxPixelLimit)) {
-        Unreadable(path, Size(spec.width, spec.height) + " is " + std::to_string(pixels) +
-                             " pixels, more than the limit of " + std::to_string(maxPixels) +
-                             " (--max-pixels)");
-    }
-    // No coding the readers know packs more than this into a byte, so a header claiming more
-    // describes data the file does not hold; refused before its picture is allocated.
-    const double declared = static_cast<double>(pixels) * spec.nchannels * spec.format.size();
-    if (declared > static_cast<double>(bytes.size()) * kMaxPackingRatio + 65536.0) {
-        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) + " picture that its " +
-                             std::to_string(bytes.size()) + " bytes cannot hold");
-    }
-    // Stored without compression, the samples must all be there: a file cut short is refused
-    // before its reader allocates buffers for the data it claims.
-    if (spec.get_string_attribute("compression") == "none" && declared > static_cast<double>(bytes.size())) {
-        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) +
-                             " picture without compression, but the file ends " +
-                             std::to_string(static_cast<long long>(declared) -
-                                            static_cast<long long>(bytes.size())) +
-                             " bytes early");
-    }
-    World world(layout, spec.width, spec.height);
-    const bool uniform = spec.channelformats.empty();
-    if (uniform && spec.format == OIIO::TypeDesc::UINT8) {
-        ReadSamples<uint8_t>(*in, path, OIIO::TypeDesc::UINT8, world);
-    } else if (uniform && spec.format == OIIO::TypeDesc::UINT16) {
-        ReadSamples<uint16_t>(*in, path, OIIO::TypeDesc::UINT16, world);
-    } else {
-        // Half, float and anything else come as float, the only type that holds them all.
-        ReadSamples<float>(*in, path, OIIO::TypeDesc::FLOAT, world);
-    }
-    if (in->has_error())
-        Unreadable(path, in->geterror());
-    return world;
-}
-
-}   // namespace
-
-World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels) {
-    const std::vector<unsigned char> bytes = ReadWholeFile(path);
-    StderrCapture capture;
-    try {
-        World world = DecodeImage(path, bytes, layout, maxPixels);
-        const std::string printed = OneLine(capture.Finish());
-        if (!printed.empty())
-            std::cerr << "corvelle: warning: reading " << path << ": " << printed << "\n";
-        return world;
-    } catch (const HostError& e) {
-        const std::string printed = OneLine(capture.Finish(), e.what());
-        if (printed.empty())
-            throw;
-        throw HostError(std::string(e.what()) + "; " + printed, e.Kind());
-    }
-}
-
-void CheckImageOutputPath(const std::string& path) {
-    if (KindOf(path) == FileKind::Other) {
-        throw HostError("writing " + path + ": unsupported output format (use .png, .tif, .tiff or .exr)",
-                        ErrorKind::BadValue);
-    }
-}
-
-void WriteImage(const std::string& path, const World& world) {
-    CheckImageOutputPath(path);
+/// Converts the world to the file's samples and writes them.
+void WriteConverted(const std::string& path, const World& world) {
     const FileKind kind = KindOf(path);
     switch (world.Layout()) {
     case PixelLayout::Argb8:
@@ -404,6 +353,101 @@ void WriteImage(const std::string& path, const World& world) {
             WriteSamples(path, world, WorldToFile<float, float>(world), OIIO::TypeDesc::FLOAT);
         }
         break;
+    }
+}
+
+World DecodeImage(const std::string& path, const InputFile& file, PixelLayout layout, long long maxPixels) {
+    OIIO::Filesystem::IOFile proxy(file.file.get(), OIIO::Filesystem::IOProxy::Read);
+    const std::size_t fileBytes = file.size;
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    std::unique_ptr<OIIO::ImageInput> in = OIIO::ImageInput::open(path, &config, &proxy);
+    if (!in) {
+        std::string why = OIIO::geterror();
+        Unreadable(path, why.empty() ? "not an image file OpenImageIO can read" : why);
+    }
+    const OIIO::ImageSpec& spec = in->spec();
+    if (spec.width < 1 || spec.height < 1 || spec.depth != 1 || spec.nchannels < 1) {
+        Unreadable(path, "not a flat picture with at least one channel");
+    }
+    if (spec.width > kMaxSide || spec.height > kMaxSide) {
+        Unreadable(path, Size(spec.width, spec.height) + " is larger than the " + std::to_string(kMaxSide) +
+                             " pixels a layer side may have");
+    }
+    const long long pixels = static_cast<long long>(spec.width) * spec.height;
+    if (pixels > std::min(maxPixels, kMaxPixelLimit)) {
+        Unreadable(path, Size(spec.width, spec.height) + " is " + std::to_string(pixels) +
+                             " pixels, more than the limit of " + std::to_string(maxPixels) +
+                             " (--max-pixels)");
+    }
+    // No coding the readers know packs more than this into a byte, so a header claiming more
+    // describes data the file does not hold; refused before its picture is allocated.
+    const double declared = static_cast<double>(pixels) * spec.nchannels * spec.format.size();
+    if (declared > static_cast<double>(fileBytes) * kMaxPackingRatio + 65536.0) {
+        Unreadable(path, "its header declares a " + Size(spec.width, spec.height) + " picture that its " +
+                             std::to_string(fileBytes) + " bytes cannot hold");
+    }
+    // Stored without compression, the samples must all be there: a file cut short is refused
+    // before its reader allocates buffers for the data it claims.
+    if (spec.get_string_attribute("compression") == "none" && declared > static_cast<double>(fileBytes)) {
+        Unreadable(path,
+                   "its header declares a " + Size(spec.width, spec.height) +
+                       " picture without compression, but the file ends " +
+                       std::to_string(static_cast<long long>(declared) - static_cast<long long>(fileBytes)) +
+                       " bytes early");
+    }
+    try {
+        World world(layout, spec.width, spec.height);
+        const bool uniform = spec.channelformats.empty();
+        if (uniform && spec.format == OIIO::TypeDesc::UINT8) {
+            ReadSamples<uint8_t>(*in, path, OIIO::TypeDesc::UINT8, world);
+        } else if (uniform && spec.format == OIIO::TypeDesc::UINT16) {
+            ReadSamples<uint16_t>(*in, path, OIIO::TypeDesc::UINT16, world);
+        } else {
+            // Half, float and anything else come as float, the only type that holds them all.
+            ReadSamples<float>(*in, path, OIIO::TypeDesc::FLOAT, world);
+        }
+        if (in->has_error())
+            Unreadable(path, in->geterror());
+        return world;
+    } catch (const std::bad_alloc&) {
+        throw PictureOutOfMemory("reading " + path, spec.width, spec.height, BytesPerPixel(layout));
+    }
+}
+
+}   // namespace
+
+World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels) {
+    const InputFile file = OpenRegularFile(path);
+    StderrCapture capture;
+    try {
+        World world = DecodeImage(path, file, layout, maxPixels);
+        const std::string printed = OneLine(capture.Finish());
+        if (!printed.empty())
+            std::cerr << "corvelle: warning: reading " << path << ": " << printed << "\n";
+        return world;
+    } catch (const HostError& e) {
+        const std::string printed = OneLine(capture.Finish(), e.what());
+        if (printed.empty())
+            throw;
+        throw HostError(std::string(e.what()) + "; " + printed, e.Kind());
+    }
+}
+
+void CheckImageOutputPath(const std::string& path) {
+    if (KindOf(path) == FileKind::Other) {
+        throw HostError("writing " + path + ": unsupported output format (use .png, .tif, .tiff or .exr)",
+                        ErrorKind::BadValue);
+    }
+}
+
+void WriteImage(const std::string& path, const World& world) {
+    CheckImageOutputPath(path);
+    try {
+        WriteConverted(path, world);
+    } catch (const std::bad_alloc&) {
+        throw PictureOutOfMemory("writing " + path, world.Width(), world.Height(),
+                                 BytesPerPixel(world.Layout()));
     }
 }
 

@@ -10,18 +10,6 @@
 #include <new>
 
 namespace corvelle {
-namespace {
-
-[[noreturn]] void OutOfMemory(int width, int height, PixelFormat format) {
-    const double mib =
-        static_cast<double>(width) * height * static_cast<double>(BytesPerPixel(format)) / 1048576.0;
-    throw HostError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) +
-                        " picture (" + std::to_string(static_cast<long long>(mib + 0.5)) + " MiB)",
-                    ErrorKind::OutOfMemory);
-}
-
-}   // namespace
-
 Picture MakePicture(PixelFormat format, int width, int height) {
     if (width < 0 || height < 0) {
         throw HostError("cannot make a picture of negative size", ErrorKind::BadValue);
@@ -34,7 +22,7 @@ Picture MakePicture(PixelFormat format, int width, int height) {
         picture.bytes.assign(static_cast<std::size_t>(picture.RowBytes()) * static_cast<std::size_t>(height),
                              0);
     } catch (const std::bad_alloc&) {
-        OutOfMemory(width, height, format);
+        throw PictureOutOfMemory("", width, height, BytesPerPixel(format));
     }
     return picture;
 }

@@ -113,6 +113,10 @@ corvelle_controls_test(drag_bottom_right_corner DEFINES
 corvelle_controls_test(drag_corner_zoomed DEFINES
     "JSON_CHECKS=grabbed=4|params.width=400|params.height=300"
     "ARGS=drag|--press|2220,1280|--release|2320,1380|--zoom|2")
+# Released far past the window, the corner drag stops at the largest width and height there are.
+corvelle_controls_test(drag_past_the_corner DEFINES
+    "JSON_CHECKS=grabbed=4|params.width=15000|params.height=15000|changed=[width,height]"
+    "ARGS=drag|--press|1110,640|--release|100000,100000")
 corvelle_controls_test(drag_miss DEFINES
     "JSON_CHECKS=grabbed=0|params.width=300|changed=[]"
     "ARGS=drag|--press|10,10|--move|500,500|--release|600,600")

@@ -2,6 +2,7 @@
 // behind; links are followed, modes kept, and an unwritable file refused.
 #include "io/AtomicFile.h"
 #include "io/FileOps.h"
+#include "io/TempFiles.h"
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +131,24 @@ TEST(WriteAllTest, ReportsTheFailingCallWithItsErrno) {
     EXPECT_THROW(file.Write("b", 1), HostError);
     EXPECT_EQ(errno, ENOSPC);
     SetFileFaultPlan({});
+}
+
+// While a temporary file is created and remembered, a cleanup signal waits, so its handler
+// always knows the file it must remove; afterwards the thread's mask is as it was.
+TEST(AtomicFile, CleanupSignalsWaitWhileATemporaryFileIsMade) {
+    sigset_t before;
+    sigset_t inside;
+    sigset_t after;
+    pthread_sigmask(SIG_SETMASK, nullptr, &before);
+    {
+        const CleanupSignalsHeld held;
+        pthread_sigmask(SIG_SETMASK, nullptr, &inside);
+    }
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    for (const int signal : kCleanupSignals) {
+        EXPECT_EQ(sigismember(&inside, signal), 1) << signal;
+        EXPECT_EQ(sigismember(&after, signal), sigismember(&before, signal)) << signal;
+    }
 }
 
 }   // namespace

@@ -9,7 +9,7 @@
 #include "io/FrameSequence.h"
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
-#include "serve/VideoFile.h"
+#include "serve/input/VideoFile.h"
 
 #include <corvelle/keyframes.h>
 

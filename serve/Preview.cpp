@@ -4,7 +4,7 @@
 #include "serve/ControlsDrawing.h"
 
 #include "core/EffectImpl.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 #include "params/ParamSnapshot.h"
 #include "io/FileIdentity.h"
 #include "io/FrameSequence.h"

@@ -6,7 +6,7 @@
 #include "params/ModuleDescription.h"
 #include "params/ParamKeys.h"
 #include "params/ParamSnapshot.h"
-#include "core/PointSample.h"
+#include "pixels/PointSample.h"
 #include "core/World.h"
 
 #include <algorithm>

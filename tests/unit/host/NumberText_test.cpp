@@ -1,5 +1,5 @@
 // The one number grammar: what each reader takes, and what none of them takes.
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include "CaseName.h"
 

@@ -1,5 +1,5 @@
 // The one number grammar of the host and its front-ends.
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -139,6 +139,19 @@ bool ParseDecimalOrRatio(std::string_view text, double& value) {
     return true;
 }
 
+bool ParseSize(std::string_view text, uint64_t maxSide, uint64_t& width, uint64_t& height) {
+    const std::size_t x = text.find('x');
+    uint64_t w = 0;
+    uint64_t h = 0;
+    if (x == std::string_view::npos || !ParseUnsigned(text.substr(0, x), 1, maxSide, w) ||
+        !ParseUnsigned(text.substr(x + 1), 1, maxSide, h)) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
 bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]) {
     if (!text.empty() && text[0] == '#') {
         text.remove_prefix(1);

@@ -257,7 +257,7 @@ struct PopupCase {
 
 class PopupOptionTest : public AppliedOptionsTest, public testing::WithParamInterface<PopupCase> {};
 
-TEST_P(PopupOptionTest, NamesAreTheOfferedChoicesAndNumbersAreTakenAsTheyAre) {
+TEST_P(PopupOptionTest, NamesAndNumbersMustBeOfferedChoices) {
     const PopupCase& c = GetParam();
     EffectOptions options;
     options.*c.field = c.text;
@@ -283,8 +283,9 @@ INSTANTIATE_TEST_SUITE_P(
         PopupCase{"blend_darker_color_last_offered", &EffectOptions::blend, "darker-color", PARAM_BLEND_MODE,
                   23},
         PopupCase{"blend_subtract_not_offered", &EffectOptions::blend, "subtract", PARAM_BLEND_MODE, 0},
-        PopupCase{"blend_number_beyond_choices", &EffectOptions::blend, "24", PARAM_BLEND_MODE, 24},
-        PopupCase{"blend_negative_number", &EffectOptions::blend, "-3", PARAM_BLEND_MODE, -3},
+        PopupCase{"blend_number_in_range", &EffectOptions::blend, "23", PARAM_BLEND_MODE, 23},
+        PopupCase{"blend_number_beyond_choices", &EffectOptions::blend, "24", PARAM_BLEND_MODE, 0},
+        PopupCase{"blend_negative_number", &EffectOptions::blend, "-3", PARAM_BLEND_MODE, 0},
         PopupCase{"blend_unknown", &EffectOptions::blend, "sparkle", PARAM_BLEND_MODE, 0},
         PopupCase{"falloff_gamma", &EffectOptions::falloff, "gamma-2.2", PARAM_FALLOFF, 4},
         PopupCase{"falloff_exponential", &EffectOptions::falloff, "exponential", PARAM_FALLOFF, 6}),

@@ -1,10 +1,9 @@
-// The render path as a host calls it: Host::Render on prebuilt 1920×1080 worlds, per format
+// The render path as a library caller sees it: Effect::Render over caller buffers of 1920×1080, per format
 // and typical case, on one and two threads, against a plain copy of the same bytes; and the
 // parts alone: the mask per pixel, per row and as a plane, and the host's own loop.
 #include "KT_Corvelle_Mask.h"
 #include "KT_Corvelle_MaskPlane.h"
 #include "cli/options/EffectOptions.h"
-#include "core/EffectImpl.h"
 #include "core/Host.h"
 #include "core/ModuleLibrary.h"
 #include "io/TestPicture.h"
@@ -97,26 +96,33 @@ double CopySeconds(const World& from, World& to) {
 }
 
 void BM_Render(benchmark::State& state, Format format, Case c, unsigned threads) {
-    HostSettings settings;
-    settings.app = format.app;
-    settings.layerWidth = kWidth;
-    settings.layerHeight = kHeight;
+    LoadOptions load;
+    load.modulePath = CORVELLE_MODULE_PATH;
+    load.host = format.app == HostApp::Premiere ? HostKind::Editor : HostKind::Compositor;
+    load.layerWidth = kWidth;
+    load.layerHeight = kHeight;
+    Effect effect(load);
+    RenderSettings settings = effect.GetRenderSettings();
     settings.threads = threads;
-    Effect effect(Effect::Impl::Create(CORVELLE_MODULE_PATH, settings));
-    Host& host = effect.Internals().host;
+    effect.SetRenderSettings(settings);
     ApplyEffectOptions(c.options, effect);
     World input = MakeTestPicture(format.layout, kWidth, kHeight);
     World output(format.layout, kWidth, kHeight);
+    const ConstImageView in{input.Row(0), kWidth, kHeight, static_cast<std::ptrdiff_t>(input.RowBytes()),
+                            format.layout};
+    const ImageView out{output.Row(0), kWidth, kHeight, static_cast<std::ptrdiff_t>(output.RowBytes()),
+                        format.layout};
 
     double seconds = 0.0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const PF_Err err = host.Render(input, output);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (err != PF_Err_NONE) {
+        try {
+            effect.Render(in, out);
+        } catch (const Error&) {
             state.SkipWithError("the render failed");
             break;
         }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         benchmark::DoNotOptimize(output.Row(0));
     }
     const double perFrame =

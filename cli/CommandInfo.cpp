@@ -3,6 +3,7 @@
 
 #include "core/Host.h"
 #include "params/ModuleDescription.h"
+#include "params/ParamKeys.h"
 #include "core/ModuleLibrary.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 namespace corvelle {
 
 namespace {
-
-constexpr A_long kMaskOnlyId = 9;   // the checkbox's persistent id, the only thing a host knows of it
 
 struct InfoOptions {
     std::string host = "ae";
@@ -39,17 +38,8 @@ void CheckCommand(const char* command, PF_Err err, const PF_OutData& out, nlohma
     }
 }
 
-int FindParamById(Host& host, A_long id, PF_ParamType type) {
-    const std::vector<PF_ParamDef>& registered = host.RegisteredParams();
-    for (std::size_t i = 0; i < registered.size(); ++i) {
-        if (registered[i].uu.id == id && registered[i].param_type == type) {
-            return static_cast<int>(i) + 1;
-        }
-    }
-    throw HostError("cannot turn Mask Only on: the module registers no checkbox with id " +
-                    std::to_string(id));
-}
-
+// Below the public API on purpose: it reports each set-up command as the host sees it (About before
+// Global setup, every command's out flags and messages), which an Effect, set up whole, hides.
 nlohmann::json Inspect(const InfoOptions& options, const std::string& defaultModule) {
     const std::string path = options.module.empty() ? defaultModule : options.module;
     const ModuleLibrary library(path);
@@ -77,7 +67,11 @@ nlohmann::json Inspect(const InfoOptions& options, const std::string& defaultMod
     info["custom_ui"] =
         host.UIRegistered() ? nlohmann::json{{"events", host.RegisteredUI().events}} : nlohmann::json();
     if (options.maskOnly) {
-        const int index = FindParamById(host, kMaskOnlyId, PF_Param_CHECKBOX);
+        const int index = IndexOfKey(host.RegisteredParams(), "mask_only");
+        if (index == 0) {
+            throw HostError("cannot turn Mask Only on: the module registers no checkbox with id " +
+                            std::to_string(IdOfKey("mask_only")));
+        }
         const PF_Err err = host.ChangeParam(index, [](PF_ParamDef& def) { def.u.bd.value = 1; });
         CheckCommand("Update parameter UI", err, host.OutData(), warnings);
         info["mask_only_update"] = {{"out_flags", DescribeOutFlags(host.OutData().out_flags)}};

@@ -11,7 +11,7 @@
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
 #include "core/HostError.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 #include "cli/Progress.h"
 #include "io/FramePrefetch.h"
 #include "io/RawFrames.h"
@@ -46,14 +46,6 @@ struct RenderOptions {
     HostOptions host;
     KeyOptions keys;
 };
-
-bool ParseSide(const std::string& text, A_long& side) {
-    uint64_t v = 0;
-    if (!ParseUnsigned(text, 1, kMaxSide, v))
-        return false;
-    side = static_cast<A_long>(v);
-    return true;
-}
 
 HostError Mistake(const std::string& message) {
     return HostError(message, ErrorKind::BadValue);
@@ -203,14 +195,13 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
         ->add_option_function<std::string>(
             "--raw",
             [options](const std::string& text) {
-                const std::size_t x = text.find('x');
-                FrameSize size;
-                if (x == std::string::npos || !ParseSide(text.substr(0, x), size.width) ||
-                    !ParseSide(text.substr(x + 1), size.height)) {
+                uint64_t width = 0;
+                uint64_t height = 0;
+                if (!ParseSize(text, kMaxSide, width, height)) {
                     throw CLI::ValidationError("--raw",
                                                "expected WxH with sides from 1 to 32767, got '" + text + "'");
                 }
-                options->raw = size;
+                options->raw = FrameSize{static_cast<A_long>(width), static_cast<A_long>(height)};
             },
             "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
         ->option_text("WxH");

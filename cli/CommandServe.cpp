@@ -9,7 +9,8 @@
 #include "io/FrameSequence.h"
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
-#include "serve/VideoFile.h"
+#include "serve/input/VideoFile.h"
+#include "text/NumberText.h"
 
 #include <corvelle/keyframes.h>
 
@@ -47,20 +48,17 @@ void RefuseSame(const std::string& kept, const std::string& written, const std::
     }
 }
 
+constexpr uint64_t kMaxSide = 32767;
+
 bool ParseRawSize(const std::string& text, int& width, int& height) {
-    const std::size_t x = text.find('x');
-    if (x == std::string::npos) {
+    uint64_t w = 0;
+    uint64_t h = 0;
+    if (!ParseSize(text, kMaxSide, w, h)) {
         return false;
     }
-    const auto side = [](const std::string& digits, int& value) {
-        if (digits.empty() || digits.size() > 5 ||
-            digits.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        value = std::stoi(digits);
-        return value >= 1 && value <= 32767;
-    };
-    return side(text.substr(0, x), width) && side(text.substr(x + 1), height);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
 }
 
 serve::InputSpec InputOf(const ServeOptions& options) {

@@ -1,8 +1,6 @@
 // Sets up the effect the way every command needs it and renders frames through it.
 #include "cli/EffectSession.h"
 
-#include "core/PointSample.h"
-
 namespace corvelle {
 namespace {
 
@@ -10,9 +8,9 @@ std::string SizeText(A_long width, A_long height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-bool IsFullSize(const HostSettings& settings) {
-    return settings.downsampleX.num == static_cast<A_long>(settings.downsampleX.den) &&
-           settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
+ImageView ViewOf(World& world) {
+    return ImageView{world.Row(0), world.Width(), world.Height(),
+                     static_cast<std::ptrdiff_t>(world.RowBytes()), world.Layout()};
 }
 
 }   // namespace
@@ -26,18 +24,23 @@ EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hos
 }
 
 const World& EffectSession::Render(World& layer, const std::string& what) {
-    const HostSettings& settings = GetHost().Settings();
-    if (layer.Width() != settings.layerWidth || layer.Height() != settings.layerHeight) {
+    const int layerWidth = m_effect.LayerWidth();
+    const int layerHeight = m_effect.LayerHeight();
+    if (layer.Width() != layerWidth || layer.Height() != layerHeight) {
         throw HostError(what + ": the frame is " + SizeText(layer.Width(), layer.Height()) +
-                        " but the layer is " + SizeText(settings.layerWidth, settings.layerHeight));
+                        " but the layer is " + SizeText(layerWidth, layerHeight));
     }
-    if (IsFullSize(settings)) {
-        Check(GetHost().Render(layer, OutputOfSize(layer.Width(), layer.Height())), what);
-        return *m_output;
+    World& output = OutputOfSize(m_effect.OutputWidth(), m_effect.OutputHeight());
+    try {
+        m_effect.Render(ViewOf(layer), ViewOf(output));
+    } catch (const Error& e) {
+        // Reported under the command's own words for the frame.
+        const std::string message = e.what();
+        const std::size_t colon = message.find(": ");
+        throw HostError(what + ": " + (colon == std::string::npos ? message : message.substr(colon + 2)),
+                        e.Kind(), e.ModuleCode());
     }
-    World sampled = PointSample(layer, settings.downsampleX, settings.downsampleY);
-    Check(GetHost().Render(sampled, OutputOfSize(sampled.Width(), sampled.Height())), what);
-    return *m_output;
+    return output;
 }
 
 // Every render writes each output pixel, so a stream's frames share one output world: a fresh

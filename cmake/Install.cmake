@@ -22,6 +22,10 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/CorvelleConfigVersion.cmake
 install(FILES ${CMAKE_BINARY_DIR}/CorvelleConfig.cmake ${CMAKE_BINARY_DIR}/CorvelleConfigVersion.cmake
     DESTINATION ${CORVELLE_CMAKE_INSTALL_DIR})
 
+# The .pc files name the prefix relative to their own folder, so an installed tree still works
+# after `--install --prefix` elsewhere or a move. The library folder may be lib or lib/<multiarch>.
+file(RELATIVE_PATH CORVELLE_PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" CORVELLE_PC_PREFIX_FROM_PCDIR "${CORVELLE_PC_PREFIX_FROM_PCDIR}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/corvelle.pc.in ${CMAKE_BINARY_DIR}/corvelle.pc @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/corvelle-io.pc.in ${CMAKE_BINARY_DIR}/corvelle-io.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/corvelle.pc ${CMAKE_BINARY_DIR}/corvelle-io.pc

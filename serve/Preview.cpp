@@ -4,7 +4,7 @@
 #include "serve/ControlsDrawing.h"
 
 #include "core/EffectImpl.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 #include "params/ParamSnapshot.h"
 #include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
@@ -292,7 +292,7 @@ bool Preview::SetFromMessage(const std::string& key, const SentValue& value) {
     }
     case ParamType::Popup:
         need(SentValue::Type::Number, "a choice number");
-        // Checked here as well: the library takes any number for a popup.
+        // Checked here too, so the page hears of a wrong number as a bad message.
         if (value.number != std::trunc(value.number) || value.number < 1 ||
             value.number > static_cast<double>(info.choices.size())) {
             throw BadMessage(key + ": expected a choice number from 1 to " +

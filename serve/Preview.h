@@ -3,7 +3,7 @@
 #pragma once
 
 #include "serve/History.h"
-#include "serve/InputFrames.h"
+#include "serve/input/InputFrames.h"
 #include "serve/KeyTimeline.h"
 #include "serve/Messages.h"
 

@@ -2,7 +2,7 @@
 #include "cli/options/EffectOptions.h"
 
 #include "core/ModuleLibrary.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include <cctype>
 #include <cerrno>

@@ -3,7 +3,7 @@
 
 #include "core/HostError.h"
 #include "params/ModuleDescription.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include "params/ModuleDescription.h"
 #include "params/ParamKeys.h"
 #include "params/ParamSnapshot.h"
-#include "core/PointSample.h"
+#include "pixels/PointSample.h"
 #include "core/World.h"
 
 #include <algorithm>
@@ -131,6 +131,11 @@ void CheckView(const char* what, int width, int height, std::ptrdiff_t rowBytes,
                        "x" + std::to_string(height) + ", rows of " + std::to_string(rowBytes) +
                        " bytes) is empty, too large or has rows too short");
     }
+}
+
+bool IsFullSize(const HostSettings& settings) {
+    return settings.downsampleX.num == static_cast<A_long>(settings.downsampleX.den) &&
+           settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
 }
 
 A_long Downsampled(A_long size, const PF_RationalScale& scale) {
@@ -455,10 +460,17 @@ void Effect::SetColor(const std::string& keyOrName, Color8 color) {
         [pixel](PF_ParamDef& p) { p.u.cd.value = pixel; });
 }
 
-void Effect::SetChoice(const std::string& keyOrName, int value) {
+void Effect::SetChoice(const std::string& keyOrName, int value, OutOfRange range) {
     const ParamInfo info = Param(keyOrName);
     RequireType(info, {ParamType::Popup}, "choice");
-    // A popup keeps any value a saved project carries; the module decides what it means.
+    const int count = static_cast<int>(info.choices.size());
+    if (value < 1 || value > count) {
+        if (range == OutOfRange::Refuse) {
+            throw BadValue(info.key + ": " + std::to_string(value) + " is not a choice from 1 to " +
+                           std::to_string(count));
+        }
+        value = std::clamp(value, 1, count);
+    }
     Change(
         m_impl->host, *m_impl, info.index, "setting " + info.key,
         [value](const PF_ParamDef& p) { return p.u.pd.value != value; },
@@ -566,6 +578,18 @@ std::vector<PixelFormat> Effect::Formats() const {
 
 // ---- Render -----------------------------------------------------------------------------------
 
+int Effect::OutputWidth() const {
+    const HostSettings& settings = m_impl->host.Settings();
+    return IsFullSize(settings) ? settings.layerWidth
+                                : Downsampled(settings.layerWidth, settings.downsampleX);
+}
+
+int Effect::OutputHeight() const {
+    const HostSettings& settings = m_impl->host.Settings();
+    return IsFullSize(settings) ? settings.layerHeight
+                                : Downsampled(settings.layerHeight, settings.downsampleY);
+}
+
 void Effect::Render(const ConstImageView& input, const ImageView& output) {
     CheckView("input", input.width, input.height, input.rowBytes, input.data, input.format);
     CheckView("output", output.width, output.height, output.rowBytes, output.data, output.format);
@@ -580,10 +604,9 @@ void Effect::Render(const ConstImageView& input, const ImageView& output) {
                        std::to_string(input.height) + " but the layer is " +
                        std::to_string(settings.layerWidth) + "x" + std::to_string(settings.layerHeight));
     }
-    const bool fullSize = settings.downsampleX.num == static_cast<A_long>(settings.downsampleX.den) &&
-                          settings.downsampleY.num == static_cast<A_long>(settings.downsampleY.den);
-    const A_long outWidth = fullSize ? input.width : Downsampled(input.width, settings.downsampleX);
-    const A_long outHeight = fullSize ? input.height : Downsampled(input.height, settings.downsampleY);
+    const bool fullSize = IsFullSize(settings);
+    const A_long outWidth = OutputWidth();
+    const A_long outHeight = OutputHeight();
     if (output.width != outWidth || output.height != outHeight) {
         throw BadValue("cannot render: the output must be " + std::to_string(outWidth) + "x" +
                        std::to_string(outHeight) + ", not " + std::to_string(output.width) + "x" +

@@ -3,7 +3,7 @@
 #include "io/FrameSequence.h"
 
 #include "core/HostError.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 namespace corvelle {
 namespace {

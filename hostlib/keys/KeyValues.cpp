@@ -3,7 +3,7 @@
 #include "keys/KeyValues.h"
 
 #include "core/HostError.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 #include "params/ModuleDescription.h"
 
 #include <cctype>

@@ -4,6 +4,7 @@
 #include "host/AE_Effect.h"
 
 #include <string>
+#include <vector>
 
 namespace corvelle {
 
@@ -28,5 +29,8 @@ constexpr ParamKey kParamKeys[] = {
 std::string KeyOfId(A_long id);
 /// The persistent id of a key, or 0.
 A_long IdOfKey(const std::string& key);
+/// The parameter index (1 is the first after the layer) the module registered `key` at, with the
+/// id and type the table gives it; 0 when it registered no such parameter.
+int IndexOfKey(const std::vector<PF_ParamDef>& registered, const std::string& key);
 
 }   // namespace corvelle

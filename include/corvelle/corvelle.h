@@ -194,7 +194,7 @@ public:
     ParamValue Get(const std::string& keyOrName) const;
     /// Sliders and angles: FixedSlider and Angle values are rounded to 16.16 (ties away from zero).
     /// Each setter throws Error(BadValue) for a value of the wrong type, an unknown choice or a value
-    /// outside the valid range under OutOfRange::Refuse; setting the value a parameter already has
+    /// (a choice number too) outside the valid range under OutOfRange::Refuse; setting the value a parameter already has
     /// does nothing. A change to a supervised parameter ("Mask Only") runs the module's UI update.
     void SetNumber(const std::string& keyOrName, double value, OutOfRange range = OutOfRange::Refuse);
     /// The raw 16.16 value of a FixedSlider or Angle, for callers that round decimals themselves.
@@ -202,7 +202,8 @@ public:
     /// Layer pixels, rounded to 16.16.
     void SetPoint(const std::string& keyOrName, double x, double y);
     void SetColor(const std::string& keyOrName, Color8 color);
-    void SetChoice(const std::string& keyOrName, int value);
+    /// A choice by number, 1 to the number of choices.
+    void SetChoice(const std::string& keyOrName, int value, OutOfRange range = OutOfRange::Refuse);
     /// Matched to the module's choice names ignoring case, with '-' or '_' standing for a space.
     void SetChoice(const std::string& keyOrName, const std::string& choiceName);
     void SetCheckbox(const std::string& keyOrName, bool checked);
@@ -223,6 +224,9 @@ public:
     /// by the render settings; both in one of Formats(). Throws Error (BadValue for sizes and
     /// formats, Module when the module fails).
     void Render(const ConstImageView& input, const ImageView& output);
+    /// The size Render's output must have under the current layer size and render settings.
+    int OutputWidth() const;
+    int OutputHeight() const;
 
     // ---- On-screen controls in a window.
     void SetWindow(const WindowSpec& window);

@@ -1,5 +1,6 @@
 # Installs the build into a fresh prefix, builds examples/render_png against it with
-# find_package(Corvelle), runs it, and requires its PNG to equal `corvelle render` byte for byte.
+# find_package(Corvelle) and again with pkg-config alone, runs both, and requires their PNGs to equal
+# `corvelle render` byte for byte.
 # Arguments: BUILD_DIR, SOURCE_DIR, WORK_DIR, COMMAND (the built corvelle).
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
@@ -27,6 +28,38 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/example.pn
 if(NOT differ EQUAL 0)
     message(FATAL_ERROR "the example's picture differs from corvelle render's")
 endif()
+# pkg-config finds the moved prefix by itself: its files name no configure-time folder.
+file(GLOB pc_dirs ${prefix}/lib*/pkgconfig ${prefix}/lib*/*/pkgconfig)
+if(NOT pc_dirs)
+    message(FATAL_ERROR "no pkgconfig folder was installed under ${prefix}")
+endif()
+set(ENV{PKG_CONFIG_PATH} "${pc_dirs}")
+function(pkg_config out)
+    execute_process(COMMAND pkg-config ${ARGN} corvelle corvelle-io RESULT_VARIABLE status
+        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "pkg-config ${ARGN} failed (${status})")
+    endif()
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    set(${out} ${flags} PARENT_SCOPE)
+endfunction()
+pkg_config(cflags --cflags)
+pkg_config(libs --libs)
+pkg_config(libdir --variable=libdir)
+list(GET libdir 0 libdir)   # one answer per package, the same folder
+string(FIND "${cflags}" "-I${prefix}/" at)
+if(NOT at EQUAL 0)
+    message(FATAL_ERROR "pkg-config --cflags gives ${cflags}, outside the prefix ${prefix}")
+endif()
+run(c++ -std=c++17 ${SOURCE_DIR}/examples/render_png/main.cpp ${cflags} ${libs}
+    -Wl,-rpath,${libdir} -o ${WORK_DIR}/render_png_pc)
+run(${WORK_DIR}/render_png_pc ${WORK_DIR}/input.png ${WORK_DIR}/example_pc.png)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/example_pc.png ${WORK_DIR}/command.png
+    RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "the pkg-config build's picture differs from corvelle render's")
+endif()
+
 # The installed library is the one in the prefix, not the build tree.
 file(GLOB installed ${prefix}/lib*/libcorvelle.so.1 ${prefix}/lib*/*/libcorvelle.so.1)
 if(NOT installed)

@@ -107,6 +107,13 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"unknown_choice", [](Effect& e) { e.SetChoice("blend", "subtract"); }, true},
         SetCase{"empty_choice", [](Effect& e) { e.SetChoice("blend", ""); }, true},
         SetCase{"choice_by_shown_name", [](Effect& e) { e.SetChoice("blend", "soft-light"); }, false},
+        SetCase{"choice_zero", [](Effect& e) { e.SetChoice("blend", 0); }, true},
+        SetCase{"choice_negative", [](Effect& e) { e.SetChoice("blend", -1); }, true},
+        SetCase{"choice_past_the_last", [](Effect& e) { e.SetChoice("blend", 99); }, true},
+        SetCase{"shape_past_the_last", [](Effect& e) { e.SetChoice("shape", 3); }, true},
+        SetCase{"shape_last_choice", [](Effect& e) { e.SetChoice("shape", 2); }, false},
+        SetCase{"choice_clamped_to_the_last", [](Effect& e) { e.SetChoice("blend", 99, OutOfRange::Clamp); },
+                false},
         SetCase{"point_outside_fixed_range", [](Effect& e) { e.SetPoint("origin", 1e9, 0.0); }, true},
         SetCase{"angle_any_turn", [](Effect& e) { e.SetNumber("angle", -720.25); }, false}),
     testing_support::CaseName());
@@ -119,6 +126,10 @@ TEST(EffectParamsTest, ClampingKeepsAValueInsideTheValidRange) {
     EXPECT_EQ(effect.Get("width").number, 15000.0);
     EXPECT_EQ(effect.Get("feather").number, 0.0);
     EXPECT_EQ(effect.Get("opacity").number, 100.0);
+    for (const auto& [asked, kept] : {std::pair{99, 2}, {-1, 1}, {0, 1}, {7, 2}}) {
+        effect.SetChoice("shape", asked, OutOfRange::Clamp);
+        EXPECT_EQ(effect.Get("shape").choice, kept) << asked;
+    }
 }
 
 TEST(EffectParamsTest, FixedValuesRoundTiesAwayFromZero) {

@@ -1,5 +1,5 @@
 // The one number grammar: what each reader takes, and what none of them takes.
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include "CaseName.h"
 
@@ -65,6 +65,33 @@ TEST(NumberTextTest, EachReaderTakesItsOwnForms) {
     EXPECT_FALSE(ParseDecimalOrRatio("1/0", decimal));
     EXPECT_FALSE(ParseDecimalOrRatio("1/2/3", decimal));
 }
+
+struct SizeCase {
+    const char* name;
+    const char* text;
+    bool taken;
+    uint64_t width, height;
+};
+
+class ParseSizeTest : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(ParseSizeTest, TakesTwoSidesWithinTheLimitAroundOneX) {
+    uint64_t width = 7;
+    uint64_t height = 7;
+    EXPECT_EQ(ParseSize(GetParam().text, 32767, width, height), GetParam().taken);
+    EXPECT_EQ(width, GetParam().taken ? GetParam().width : 7u);
+    EXPECT_EQ(height, GetParam().taken ? GetParam().height : 7u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ParseSizeTest,
+    testing::Values(SizeCase{"plain", "64x48", true, 64, 48}, SizeCase{"largest", "32767x1", true, 32767, 1},
+                    SizeCase{"side_too_large", "32768x1", false, 0, 0},
+                    SizeCase{"zero_side", "0x10", false, 0, 0}, SizeCase{"no_x", "6448", false, 0, 0},
+                    SizeCase{"two_x", "4x4x4", false, 0, 0}, SizeCase{"capital_x", "4X4", false, 0, 0},
+                    SizeCase{"signed", "+4x4", false, 0, 0}, SizeCase{"blank", "4 x4", false, 0, 0},
+                    SizeCase{"empty_side", "x4", false, 0, 0}),
+    CaseName());
 
 }   // namespace
 }   // namespace corvelle

@@ -1,5 +1,5 @@
 // Point sampling to the size of a downsampled render.
-#include "core/PointSample.h"
+#include "pixels/PointSample.h"
 
 #include "CaseName.h"
 

@@ -1,7 +1,7 @@
 // Videos through ffprobe and ffmpeg: what the probe reader refuses, and that a frame decoded on its
 // own is the frame a decode of the whole clip gives.
-#include "serve/InputFrames.h"
-#include "serve/VideoFile.h"
+#include "serve/input/InputFrames.h"
+#include "serve/input/VideoFile.h"
 
 #include "RenderTestSupport.h"
 

@@ -1,5 +1,5 @@
 // The one number grammar of the host and its front-ends.
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -136,6 +136,19 @@ bool ParseDecimalOrRatio(std::string_view text, double& value) {
     if (!std::isfinite(v))
         return false;
     value = v;
+    return true;
+}
+
+bool ParseSize(std::string_view text, uint64_t maxSide, uint64_t& width, uint64_t& height) {
+    const std::size_t x = text.find('x');
+    uint64_t w = 0;
+    uint64_t h = 0;
+    if (x == std::string_view::npos || !ParseUnsigned(text.substr(0, x), 1, maxSide, w) ||
+        !ParseUnsigned(text.substr(x + 1), 1, maxSide, h)) {
+        return false;
+    }
+    width = w;
+    height = h;
     return true;
 }
 

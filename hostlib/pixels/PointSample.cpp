@@ -1,5 +1,5 @@
 // Point sampling with integer arithmetic, so the picked layer pixel is exact at any factor.
-#include "core/PointSample.h"
+#include "pixels/PointSample.h"
 
 #include <cstdint>
 #include <cstring>

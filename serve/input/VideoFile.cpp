@@ -1,7 +1,9 @@
 // Probing and decoding video files with Debian's ffmpeg tools. Nothing ffprobe says is trusted
 // further than it is checked: sizes, counts and rates are bounded here, and every frame is read
 // to its exact byte count.
-#include "serve/VideoFile.h"
+#include "serve/input/VideoFile.h"
+
+#include "text/NumberText.h"
 
 #include <corvelle/corvelle.h>
 #include <corvelle/keyframes.h>
@@ -10,7 +12,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <initializer_list>
 #include <cmath>
 #include <cstdio>
@@ -40,9 +41,12 @@ bool WholeField(const Json& object, const char* name, long long& value) {
     if (!it->is_string()) {
         return false;
     }
-    const std::string& text = it->get_ref<const std::string&>();
-    const auto [end, err] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return err == std::errc() && end == text.data() + text.size();
+    int64_t whole = 0;
+    if (!ParseInteger(it->get_ref<const std::string&>(), INT64_MIN, INT64_MAX, whole)) {
+        return false;
+    }
+    value = whole;
+    return true;
 }
 
 /// "num/den" with both whole and positive; false otherwise.
@@ -56,11 +60,16 @@ bool ParseRate(const Json& object, const char* name, long long& num, long long& 
     if (slash == std::string::npos) {
         return false;
     }
-    const char* begin = text.data();
-    const auto a = std::from_chars(begin, begin + slash, num);
-    const auto b = std::from_chars(begin + slash + 1, begin + text.size(), den);
-    return a.ec == std::errc() && a.ptr == begin + slash && b.ec == std::errc() &&
-           b.ptr == begin + text.size() && num > 0 && den > 0 && num <= 1000000000 && den <= 1000000000;
+    uint64_t n = 0;
+    uint64_t d = 0;
+    const std::string_view view = text;
+    if (!ParseUnsigned(view.substr(0, slash), 1, 1000000000, n) ||
+        !ParseUnsigned(view.substr(slash + 1), 1, 1000000000, d)) {
+        return false;
+    }
+    num = static_cast<long long>(n);
+    den = static_cast<long long>(d);
+    return true;
 }
 
 /// Seconds as ffprobe writes them ("0.040000"); 0 when absent or not a finite number.
@@ -71,10 +80,7 @@ double Seconds(const Json& object, const char* name) {
     }
     const std::string& text = it->get_ref<const std::string&>();
     double v = 0.0;
-    const auto [end, err] = std::from_chars(text.data(), text.data() + text.size(), v);
-    return err == std::errc() && end == text.data() + text.size() && std::isfinite(v) && std::fabs(v) < 1.0e9
-               ? v
-               : 0.0;
+    return ParseDecimal(text, v) && std::fabs(v) < 1.0e9 ? v : 0.0;
 }
 
 bool IsImageFormat(const std::string& format) {

@@ -10,6 +10,9 @@ namespace corvelle {
 /// Decimal digits only (no sign), at most 18 of them, within [min, max]; false otherwise.
 bool ParseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& value);
 
+/// "WxH": two ParseUnsigned sides from 1 to `maxSide` around one 'x'; false otherwise.
+bool ParseSize(std::string_view text, uint64_t maxSide, uint64_t& width, uint64_t& height);
+
 /// An optional sign and decimal digits, within [min, max]; false otherwise.
 bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);
 

@@ -1,5 +1,5 @@
 // Reads the preview's input frames through the library's picture and stream readers.
-#include "serve/InputFrames.h"
+#include "serve/input/InputFrames.h"
 
 #include "core/HostError.h"
 #include "io/FrameSequence.h"

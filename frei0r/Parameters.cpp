@@ -2,7 +2,7 @@
 #include "Parameters.h"
 
 #include "Notes.h"
-#include "core/NumberText.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -336,7 +336,6 @@ PF_Err UpdateParameterUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* 
 
 // ---- Render record ------------------------------------------------------------------
 
-constexpr A_long SHAPE_RECTANGLE = 2;
 constexpr A_long FILL_TRANSPARENT = 2;
 
 // Popup value (1-based, index 0 unused) to internal operation; 24 and 25 are not offered

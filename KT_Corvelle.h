@@ -23,6 +23,10 @@ enum {
 };
 static_assert(PARAM_COUNT == 14, "saved projects rely on these indices");
 
+/// The Shape popup's values.
+constexpr A_long SHAPE_ELLIPSE = 1;
+constexpr A_long SHAPE_RECTANGLE = 2;
+
 /// Everything a pixel needs that depends only on the parameters and the render's scale;
 /// filled once per render, then only read (from several threads at once).
 struct CorvelleInfo {

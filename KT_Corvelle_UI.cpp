@@ -29,7 +29,6 @@ constexpr PF_Fixed kOpacityTrackLeft = kOpacityTrackLeftPixels << 16;
 constexpr PF_Fixed kOpacityHalfTrack = kOpacityHalfTrackPixels << 16;
 constexpr PF_Boolean kDrawShadow = 1;
 constexpr float kPenWidth = 1.0f;
-constexpr A_long kShapeEllipse = 1;
 const DRAWBOT_ColorRGBA kOutlineColour = {0.9f, 0.9f, 0.9f, 1.0f};
 const DRAWBOT_ColorRGBA kFigureColour = {0.9f, 0.9f, 0.0f, 1.0f};
 
@@ -116,6 +115,11 @@ DRAWBOT_PointF32 FixedToWindowPoint(PF_FixedPoint point) {
     return DRAWBOT_PointF32{static_cast<float>(unfix(point.x)), static_cast<float>(unfix(point.y))};
 }
 
+// The compositor's look: the overlay theme's stroke, with its shadow.
+PF_Err StrokeWithTheme(AEGP_SuiteHandler& cache, DRAWBOT_DrawRef drawing_ref, DRAWBOT_PathRef path) {
+    return cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path, kDrawShadow);
+}
+
 // Strokes a figure in the host's look: the theme's stroke with its shadow in the compositor, a
 // pen of `colour` in the editor. The editor's stroke result is not part of the status: a
 // failure there must not stop the later figures.
@@ -123,7 +127,7 @@ PF_Err StrokeFigure(PF_InData* in_data, AEGP_SuiteHandler& cache, DRAWBOT_DrawRe
                     DRAWBOT_Suites* drawbot, DRAWBOT_SupplierRef supplier, DRAWBOT_PathRef path,
                     const DRAWBOT_ColorRGBA& colour) {
     if (!IsPremiere(in_data)) {
-        return cache.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path, kDrawShadow);
+        return StrokeWithTheme(cache, drawing_ref, path);
     }
     DRAWBOT_SurfaceRef surface = nullptr;
     const PF_Err err = cache.DrawbotSuite1()->GetSurface(drawing_ref, &surface);
@@ -422,7 +426,7 @@ void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]
     if (!err) {
         err = suites.DrawbotSuite1()->GetSurface(drawing_ref, &surface);
     }
-    if (params[PARAM_SHAPE]->u.pd.value == kShapeEllipse && !err) {
+    if (params[PARAM_SHAPE]->u.pd.value == SHAPE_ELLIPSE && !err) {
         err = DrawEllipse(in_data, params, event, drawing_ref, drawing);
     }
     if (!err) {
@@ -455,8 +459,7 @@ void DrawHandles(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]
         if (premiere) {
             err = drawing->surface_suiteP->StrokePath(surface, pen->Get(), path.Get());
         } else {
-            err = suites.EffectCustomUIOverlayThemeSuite1()->PF_StrokePath(drawing_ref, path.Get(),
-                                                                           kDrawShadow);
+            err = StrokeWithTheme(suites, drawing_ref, path.Get());
         }
     };
     const auto renew = [&]() { path.New(drawing->supplier_suiteP, supplier); };

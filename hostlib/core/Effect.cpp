@@ -378,6 +378,10 @@ ParamValue Effect::Get(const std::string& keyOrName) const {
     return ValueOf(m_impl->host.Param(FindIndex(m_impl->host, keyOrName)), false);
 }
 
+ParamValue Effect::Get(int persistentId) const {
+    return Get(Param(persistentId).key);
+}
+
 namespace {
 
 /// Changes a parameter as a user would, unless `differs` says the value is already there.

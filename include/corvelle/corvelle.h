@@ -192,6 +192,8 @@ public:
     ParamInfo Param(const std::string& keyOrName) const;
     ParamInfo Param(int persistentId) const;
     ParamValue Get(const std::string& keyOrName) const;
+    /// By persistent id; the setters take `Param(persistentId).key`.
+    ParamValue Get(int persistentId) const;
     /// Sliders and angles: FixedSlider and Angle values are rounded to 16.16 (ties away from zero).
     /// Each setter throws Error(BadValue) for a value of the wrong type, an unknown choice or a value
     /// (a choice number too) outside the valid range under OutOfRange::Refuse; setting the value a parameter already has

@@ -59,6 +59,9 @@ TEST(EffectParamsTest, AKeyTheShownNameAndThePersistentIdFindTheSameParameter) {
     const ParamInfo byKey = effect.Param("blend");
     EXPECT_EQ(effect.Param(byKey.name).index, byKey.index);
     EXPECT_EQ(effect.Param(byKey.id).index, byKey.index);
+    effect.SetChoice(effect.Param(byKey.id).key, 3);
+    EXPECT_EQ(effect.Get(byKey.id).choice, 3);
+    EXPECT_EQ(effect.Get(byKey.id).choice, effect.Get("blend").choice);
     try {
         effect.Param("sparkle");
         ADD_FAILURE() << "an unknown name was found";

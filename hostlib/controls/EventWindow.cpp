@@ -1,6 +1,8 @@
 // The window model behind the event callbacks: layer, composition and window coordinates.
 #include "controls/EventWindow.h"
 
+#include "core/HostCallback.h"
+
 #include "core/Host.h"
 #include "core/HostError.h"
 #include "params/ModuleDescription.h"
@@ -68,24 +70,19 @@ PF_Err Convert(void* refcon, PF_ContextH context, PF_FixedPoint* pt, const char*
     if (window == nullptr) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    try {
-        Host& host = window->GetHost();
-        PF_Err err = PF_Err_NONE;
-        if (context != window->Context() || pt == nullptr) {
-            err = PF_Err_BAD_CALLBACK_PARAM;
-        } else {
+    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
+        const bool refused = context != window->Context() || pt == nullptr;
+        if (!refused) {
             args["in"] = PointJson(*pt);
-            err = host.InjectedFault(name);
-            if (err == PF_Err_NONE) {
-                *pt = (window->*map)(*pt);
-                args["out"] = PointJson(*pt);
-            }
         }
-        host.RecordCall("", 0, name, std::move(args), err);
-        return err;
-    } catch (...) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
+        return RunRecorded<PF_Err>(window->GetHost(), "", 0, name, std::move(args),
+                                   refused ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE,
+                                   [&](nlohmann::json& recorded) {
+                                       *pt = (window->*map)(*pt);
+                                       recorded["out"] = PointJson(*pt);
+                                       return PF_Err_NONE;
+                                   });
+    });
 }
 
 nlohmann::json TimeArgs(A_long curr_time, A_long time_scale) {

@@ -145,12 +145,8 @@ SPErr Serve(const char* suite, const char* function, nlohmann::json args, Body&&
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         }
         std::lock_guard<std::mutex> lock(state->mutex);
-        SPErr err = state->host.InjectedFault(function);
-        if (err == PF_Err_NONE) {
-            err = body(*state, args);
-        }
-        state->host.RecordCall(suite, 1, function, std::move(args), err);
-        return err;
+        return RunRecorded<SPErr>(state->host, suite, 1, function, std::move(args), PF_Err_NONE,
+                                  [&](nlohmann::json& recorded) { return body(*state, recorded); });
     });
 }
 

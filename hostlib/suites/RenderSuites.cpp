@@ -96,18 +96,12 @@ template <class Pixel, class PixelFunc>
 PF_Err Iterate(const char* suite, PF_InData* in_data, A_long progress_base, A_long progress_final,
                PF_EffectWorld* src, const PF_Rect* area, void* refcon, PixelFunc pix_fn,
                PF_EffectWorld* dst) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err = in_data ? host->InjectedFault("iterate") : PF_Err_BAD_CALLBACK_PARAM;
-        if (!err) {
-            err = IterateRows<Pixel>(host, src, area, refcon, pix_fn, dst);
-        }
-        host->RecordCall(suite, 1, "iterate", DescribeIteration(progress_base, progress_final, area), err);
-        return err;
-    });
+    return ServeHostCall(
+        suite, 1, "iterate", DescribeIteration(progress_base, progress_final, area),
+        [&](const Host&) { return in_data ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM; },
+        [&](Host& host, nlohmann::json&) {
+            return IterateRows<Pixel>(&host, src, area, refcon, pix_fn, dst);
+        });
 }
 
 PF_Err Iterate8(PF_InData* in_data, A_long progress_base, A_long progress_final, PF_EffectWorld* src,
@@ -124,20 +118,13 @@ PF_Err Iterate16(PF_InData* in_data, A_long progress_base, A_long progress_final
 
 PF_Err TransformCopy(const char* function, PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
                      PF_Rect* src_r, PF_Rect* dst_r) {
-    return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
-        Host* host = Host::Active();
-        if (!host) {
-            return PF_Err_INVALID_CALLBACK;
-        }
-        PF_Err err =
-            effect_ref == host->EffectRef() ? host->InjectedFault(function) : PF_Err_BAD_CALLBACK_PARAM;
-        if (!err) {
-            err = CopyWorld(host, src, dst, src_r, dst_r);
-        }
-        host->RecordCall(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, function,
-                         {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}}, err);
-        return err;
-    });
+    return ServeHostCall(
+        kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, function,
+        {{"src_r", src_r != nullptr}, {"dst_r", dst_r != nullptr}},
+        [&](const Host& host) {
+            return effect_ref == host.EffectRef() ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+        },
+        [&](Host& host, nlohmann::json&) { return CopyWorld(&host, src, dst, src_r, dst_r); });
 }
 
 PF_Err Copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {

@@ -1,6 +1,5 @@
-// Drives the effect module through a headless host: set-up, parameter values of every form, a
-// render in any pixel layout, and window events, all chosen by the input. One instance per host
-// kind serves every input; a few inputs get a new one to fault its Global setup.
+// Drives the effect module through a fresh headless host per fuzz input: set-up, parameter
+// values of every form, a render in any pixel layout, and window events, all chosen by the input.
 #include "controls/DragSession.h"
 #include "suites/DrawingSuites.h"
 #include "controls/EventWindow.h"
@@ -418,80 +417,24 @@ void SendOtherCommand(FuzzedDataProvider& in, Host& host) {
     Attempt(host, [&] { host.Command(cmd); });
 }
 
-// The drawing suites stay registered in a host once a window has drawn; registering them up front
-// gives every input the same host, whatever inputs ran on it before.
-void RegisterDrawingSuites(Host& host) {
-    OverlayCanvas canvas(1, 1);
-    DrawingSuites suites(host, canvas);
-}
+void RunOne(FuzzedDataProvider& in) {
+    const HostSettings settings = PickSettings(in);
+    Host host(Module().Entry(), settings);
+    host.SetBalancePolicy(BalancePolicy::Throw);
+    host.Trace().SetEnabled(false);   // nothing reads it, and recording costs more than the calls
+    const bool faulty = PlanFault(in, host.Faults());
 
-std::unique_ptr<Host> NewHost(const HostSettings& settings) {
-    auto host = std::make_unique<Host>(Module().Entry(), settings);
-    host->SetBalancePolicy(BalancePolicy::Throw);
-    host->Trace().SetEnabled(false);   // nothing reads it, and recording costs more than the calls
-    RegisterDrawingSuites(*host);
-    return host;
-}
-
-// Each window that draws leaves the host a balance check, harmless once its suites are gone but
-// still run after every command, so a kept instance is renewed before they pile up.
-constexpr int kInputsPerKeptHost = 64;
-
-// Making a host and running Global setup cost more than all the rest of an input, and the module
-// keeps nothing between commands, so one instance per host kind is set up and kept.
-Host& KeptHost(HostApp app) {
-    static std::unique_ptr<Host> kept[2];
-    static int uses[2] = {0, 0};
-    const int kind = app == HostApp::Premiere ? 1 : 0;
-    if (!kept[kind] || ++uses[kind] == kInputsPerKeptHost) {
-        uses[kind] = 0;
-        HostSettings settings;
-        settings.app = app;
-        settings.threads = 1;
-        kept[kind] = NewHost(settings);
-        const PF_Err err = kept[kind]->GlobalSetup();
-        if (err != PF_Err_NONE) {
+    // A host drops an instance whose set-up failed, so such an input ends there.
+    PF_Err err = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    Attempt(host, [&] { err = host.GlobalSetup(); });
+    if (err != PF_Err_NONE) {
+        if (!faulty) {
             Fail("Global setup failed with error " + std::to_string(err) +
                  " though the host refused nothing");
         }
+        return;
     }
-    return *kept[kind];
-}
-
-// Global setup under the input's settings and faults, on a new instance; false when the host
-// drops the instance there.
-bool SetUpGlobally(Host& host, bool faulty) {
-    PF_Err err = PF_Err_INTERNAL_STRUCT_DAMAGED;
-    Attempt(host, [&] { err = host.GlobalSetup(); });
-    if (err != PF_Err_NONE && !faulty) {
-        Fail("Global setup failed with error " + std::to_string(err) + " though the host refused nothing");
-    }
-    return err == PF_Err_NONE;
-}
-
-void RunOne(FuzzedDataProvider& in) {
-    const HostSettings settings = PickSettings(in);
-    FaultPlan faults;
-    const bool faulty = PlanFault(in, faults);
-    // A kept instance meets the faults from Parameters setup on. It cannot restart its call counts,
-    // so an n-th call fault needs a new instance, as does faulting Global setup, which only a few
-    // inputs ask for.
-    std::unique_ptr<Host> fresh;
-    if (!faults.failNthCall.empty() || in.ConsumeIntegralInRange<int>(0, 31) == 0) {
-        fresh = NewHost(settings);
-        fresh->Faults() = faults;
-        if (!SetUpGlobally(*fresh, faulty)) {
-            return;   // a host drops an instance whose set-up failed
-        }
-    }
-    Host& host = fresh ? *fresh : KeptHost(settings.app);
-    if (!fresh) {
-        host.Settings() = settings;
-        host.Faults() = faults;
-    }
-
-    // Parameters setup also brings back every default, so nothing of an earlier input remains.
-    PF_Err err = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    err = PF_Err_INTERNAL_STRUCT_DAMAGED;
     Attempt(host, [&] { err = host.ParamsSetup(); });
     if (err != PF_Err_NONE || host.ParamCount() < 2) {
         if (!faulty) {

@@ -132,8 +132,15 @@ nlohmann::json DescribeParam(PF_ParamIndex index, const PF_ParamDef* def, bool w
     return args;
 }
 
+// Describing a parameter costs more than serving its call, and only a trace reads it.
+nlohmann::json DescribeParamIfTraced(PF_ParamIndex index, const PF_ParamDef* def, bool withId) {
+    const Host* host = Host::Active();
+    return host != nullptr && host->Trace().Enabled() ? DescribeParam(index, def, withId)
+                                                      : nlohmann::json::object();
+}
+
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def) {
-    return ServeHostCall(kNoSuite, 0, "add_param", DescribeParam(index, def, true),
+    return ServeHostCall(kNoSuite, 0, "add_param", DescribeParamIfTraced(index, def, true),
                          [&](Host& host, nlohmann::json&) { return host.AddParam(effect_ref, index, def); });
 }
 
@@ -144,9 +151,10 @@ PF_Err RegisterUI(PF_ProgPtr effect_ref, PF_CustomUIInfo* info) {
 }
 
 PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def) {
-    return ServeHostCall(
-        kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI", DescribeParam(index, def, false),
-        [&](Host& host, nlohmann::json&) { return host.UpdateParamUI(effect_ref, index, def); });
+    return ServeHostCall(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI",
+                         DescribeParamIfTraced(index, def, false), [&](Host& host, nlohmann::json&) {
+                             return host.UpdateParamUI(effect_ref, index, def);
+                         });
 }
 
 constexpr PF_ANSICallbacksSuite1 kAnsiSuite{AnsiCos, AnsiSin, AnsiFabs, AnsiSuiteSprintf, AnsiSuiteStrcpy};

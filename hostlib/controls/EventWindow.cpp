@@ -70,18 +70,26 @@ PF_Err Convert(void* refcon, PF_ContextH context, PF_FixedPoint* pt, const char*
     }
     try {
         Host& host = window->GetHost();
+        // Only a trace reads the points, and describing them costs more than mapping them.
+        const bool traced = host.Trace().Enabled();
         PF_Err err = PF_Err_NONE;
         if (context != window->Context() || pt == nullptr) {
             err = PF_Err_BAD_CALLBACK_PARAM;
         } else {
-            args["in"] = PointJson(*pt);
+            if (traced) {
+                args["in"] = PointJson(*pt);
+            }
             err = host.InjectedFault(name);
             if (err == PF_Err_NONE) {
                 *pt = (window->*map)(*pt);
-                args["out"] = PointJson(*pt);
+                if (traced) {
+                    args["out"] = PointJson(*pt);
+                }
             }
         }
-        host.RecordCall("", 0, name, std::move(args), err);
+        if (traced) {
+            host.RecordCall("", 0, name, std::move(args), err);
+        }
         return err;
     } catch (...) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;

@@ -71,15 +71,20 @@ PF_Err Convert(void* refcon, PF_ContextH context, PF_FixedPoint* pt, const char*
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     return GuardedCallback<PF_Err>(PF_Err_INTERNAL_STRUCT_DAMAGED, [&]() -> PF_Err {
+        Host& host = window->GetHost();
+        // Only a trace reads the points, and describing them costs more than mapping them.
+        const bool traced = host.Trace().Enabled();
         const bool refused = context != window->Context() || pt == nullptr;
-        if (!refused) {
+        if (!refused && traced) {
             args["in"] = PointJson(*pt);
         }
-        return RunRecorded<PF_Err>(window->GetHost(), "", 0, name, std::move(args),
+        return RunRecorded<PF_Err>(host, "", 0, name, std::move(args),
                                    refused ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE,
                                    [&](nlohmann::json& recorded) {
                                        *pt = (window->*map)(*pt);
-                                       recorded["out"] = PointJson(*pt);
+                                       if (traced) {
+                                           recorded["out"] = PointJson(*pt);
+                                       }
                                        return PF_Err_NONE;
                                    });
     });

@@ -75,7 +75,10 @@ SPErr SuiteRegistry::Acquire(const char* name, int32 version, const void** suite
     if (suite) {
         *suite = table;
     }
-    m_trace.Record({key, version, "AcquireSuite", {{"name", key}, {"version", version}}, err});
+    // Checked here: the record's arguments cost more to build than the lookup itself.
+    if (m_trace.Enabled()) {
+        m_trace.Record({key, version, "AcquireSuite", {{"name", key}, {"version", version}}, err});
+    }
     return err;
 }
 
@@ -90,7 +93,9 @@ SPErr SuiteRegistry::Release(const char* name, int32 version) {
             err = kSPSuiteNotFoundError;
         }
     }
-    m_trace.Record({key, version, "ReleaseSuite", {{"name", key}, {"version", version}}, err});
+    if (m_trace.Enabled()) {
+        m_trace.Record({key, version, "ReleaseSuite", {{"name", key}, {"version", version}}, err});
+    }
     return err;
 }
 

@@ -67,12 +67,16 @@ A_char* CopyText(const char* suite, int version, A_char* dst, const A_char* src)
         if (!dst || !src) {
             return nullptr;
         }
+        // The record's arguments are built only for a trace: they cost more than the copy.
+        const bool traced = host && host->Trace().Enabled();
         if (host && host->InjectedFault("strcpy")) {
-            host->RecordCall(suite, version, "strcpy", {{"src", src}}, -1);
+            if (traced) {
+                host->RecordCall(suite, version, "strcpy", {{"src", src}}, -1);
+            }
             return nullptr;
         }
         std::strcpy(dst, src);
-        if (host) {
+        if (traced) {
             host->RecordCall(suite, version, "strcpy", {{"src", src}}, 0);
         }
         return dst;
@@ -89,7 +93,8 @@ A_char* AnsiSuiteStrcpy(A_char* dst, const A_char* src) {
 double Maths(const char* function, double x, double (*math)(double)) {
     return GuardedCallback<double>(std::numeric_limits<double>::quiet_NaN(), [&]() -> double {
         const double y = math(x);
-        if (Host* host = Host::Active()) {
+        Host* host = Host::Active();
+        if (host && host->Trace().Enabled()) {
             host->RecordCall(kPFANSISuite, kPFANSISuiteVersion1, function, {{"x", x}, {"value", y}}, 0);
         }
         return y;
@@ -132,8 +137,15 @@ nlohmann::json DescribeParam(PF_ParamIndex index, const PF_ParamDef* def, bool w
     return args;
 }
 
+// Describing a parameter costs more than serving its call, and only a trace reads it.
+nlohmann::json DescribeParamIfTraced(PF_ParamIndex index, const PF_ParamDef* def, bool withId) {
+    const Host* host = Host::Active();
+    return host != nullptr && host->Trace().Enabled() ? DescribeParam(index, def, withId)
+                                                      : nlohmann::json::object();
+}
+
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def) {
-    return ServeHostCall(kNoSuite, 0, "add_param", DescribeParam(index, def, true),
+    return ServeHostCall(kNoSuite, 0, "add_param", DescribeParamIfTraced(index, def, true),
                          [&](Host& host, nlohmann::json&) { return host.AddParam(effect_ref, index, def); });
 }
 
@@ -144,9 +156,10 @@ PF_Err RegisterUI(PF_ProgPtr effect_ref, PF_CustomUIInfo* info) {
 }
 
 PF_Err UpdateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def) {
-    return ServeHostCall(
-        kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI", DescribeParam(index, def, false),
-        [&](Host& host, nlohmann::json&) { return host.UpdateParamUI(effect_ref, index, def); });
+    return ServeHostCall(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3, "PF_UpdateParamUI",
+                         DescribeParamIfTraced(index, def, false), [&](Host& host, nlohmann::json&) {
+                             return host.UpdateParamUI(effect_ref, index, def);
+                         });
 }
 
 constexpr PF_ANSICallbacksSuite1 kAnsiSuite{AnsiCos, AnsiSin, AnsiFabs, AnsiSuiteSprintf, AnsiSuiteStrcpy};

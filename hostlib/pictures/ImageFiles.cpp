@@ -225,7 +225,7 @@ void ReadSamples(OIIO::ImageInput& in, const std::string& path, OIIO::TypeDesc t
 /// A regular file open for reading, its size as opened.
 struct InputFile {
     struct Close {
-        void operator()(FILE* file) const { std::fclose(file); }
+        void operator()(FILE* stream) const { std::fclose(stream); }
     };
     std::unique_ptr<FILE, Close> file;
     std::size_t size = 0;

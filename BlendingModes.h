@@ -55,13 +55,25 @@ float BlendSimple_f(float base, float blend, float strength, A_long code);
 template <A_long Code>
 using BlendCode = std::integral_constant<A_long, Code>;
 
+inline __attribute__((always_inline)) float Select(bool when, float yes, float no) {
+    return when ? yes : no;
+}
+
+/// Whether BlendOperation<Code> is written with +, -, * and Select alone, so that it also runs
+/// on several channels at once.
+template <A_long Code>
+constexpr bool kLanewiseBlend =
+    Code == BLEND_NORMAL || Code == BLEND_ADD || Code == BLEND_MULTIPLY || Code == BLEND_SCREEN ||
+    Code == BLEND_DARKEN || Code == BLEND_LIGHTEN || Code == BLEND_DIFFERENCE || Code == BLEND_LINEAR_BURN ||
+    Code == BLEND_SUBTRACT;
+
 /// One operation on one channel: A the layer, B the fill, o the strength. Each has the form
 /// (1 - o)*A + o*X with K = (1 - o)*A in float. The operations marked "double" widen their
 /// float inputs, work in double and round once at the end; the steps kept in float before
 /// the widening are the ones the results have always been computed with. BLEND_NONE gives A.
-template <A_long Code>
-inline __attribute__((always_inline)) float BlendOperation(float A, float B, float o) {
-    const float K = (1.0f - o) * A;
+template <A_long Code, class F>
+inline __attribute__((always_inline)) F BlendOperation(F A, F B, F o) {
+    const F K = (1.0f - o) * A;
     if constexpr (Code == BLEND_NORMAL) {
         return K + (B * o);
     } else if constexpr (Code == BLEND_ADD) {
@@ -94,16 +106,16 @@ inline __attribute__((always_inline)) float BlendOperation(float A, float B, flo
         }
         return K + ((2.0f * (o * A)) * B);
     } else if constexpr (Code == BLEND_DARKEN) {   // channel by channel, Darker color too
-        return (A > B) ? (K + (B * o)) : A;
+        return Select(A > B, K + (B * o), A);
     } else if constexpr (Code == BLEND_LIGHTEN) {   // channel by channel, Lighter color too
-        return (B > A) ? (K + (B * o)) : A;
+        return Select(B > A, K + (B * o), A);
     } else if constexpr (Code == BLEND_COLOR_BURN) {
         if (B == 0.0f) {
             return K;
         }
         return K + ((1.0f - ((1.0f - A) / B)) * o);
     } else if constexpr (Code == BLEND_DIFFERENCE) {
-        return (A > B) ? (((A - B) * o) + K) : (K + ((B - A) * o));
+        return Select(A > B, ((A - B) * o) + K, K + ((B - A) * o));
     } else if constexpr (Code == BLEND_COLOR_DODGE) {
         if (B == 1.0f) {
             return K + o;

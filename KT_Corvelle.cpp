@@ -2,6 +2,7 @@
 #include "KT_Corvelle.h"
 
 #include "BlendingModes.h"
+#include "KT_Corvelle_Lanes.h"
 #include "KT_Corvelle_Mask.h"
 #include "KT_Corvelle_MaskPlane.h"
 #include "KT_Corvelle_Strings.h"
@@ -470,6 +471,10 @@ struct RenderContext {
     SettledChannels settled[2];   // for the masks 0 and 1
     // The whole frame's masks when the render could work them out beforehand, else empty.
     corvelle_mask::MaskPlaneView plane;
+    // The fill colour in the channel order of the compositor's and the editor's 8-bit pixels,
+    // for blends worked on a whole pixel at once; the alpha lane is never used.
+    alignas(16) float fillArgb[4];
+    alignas(16) float fillBgra[4];
 };
 
 // Byte to float divides by 255 in float, so every byte survives the round trip back.
@@ -484,6 +489,11 @@ void SetupRenderContext(const PF_InData* in_data, PF_ParamDef* params[], RenderC
         context->byteToFloat[b] = Float8((A_u_char)b);
     }
     context->plane = corvelle_mask::MaskPlaneView{};
+    const CorvelleInfo& info = context->info;
+    const float argb[4] = {0.0f, info.red, info.green, info.blue};
+    const float bgra[4] = {info.blue, info.green, info.red, 0.0f};
+    std::memcpy(context->fillArgb, argb, sizeof(argb));
+    std::memcpy(context->fillBgra, bgra, sizeof(bgra));
 }
 
 // ---- Pixel functions ----------------------------------------------------------------
@@ -537,11 +547,8 @@ CORVELLE_INLINE auto VisitPixelBlend(A_long blendOp, Visitor&& visit) {
     return VisitBlendOperation(blendOp, visit);
 }
 
-// Invert, fill and blend: everything after the shape.
-template <A_long Op>
-CORVELLE_INLINE void ApplyMaskAs(const RenderContext* context, float m, const PF_PixelFloat* in,
-                                 PF_PixelFloat* out) {
-    const CorvelleInfo* info = &context->info;
+// Invert and fill: what the shape's mask becomes before it blends.
+CORVELLE_INLINE float FilledMask(const CorvelleInfo* info, float m) {
     if (info->invert) {
         m = 1.0f - m;
     }
@@ -550,6 +557,15 @@ CORVELLE_INLINE void ApplyMaskAs(const RenderContext* context, float m, const PF
         // NaN falls through both tests to 0.
         m = (m >= 1.0f) ? 1.0f : ((m > 0.0f) ? m : 0.0f);
     }
+    return m;
+}
+
+// Invert, fill and blend: everything after the shape.
+template <A_long Op>
+CORVELLE_INLINE void ApplyMaskAs(const RenderContext* context, float m, const PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
+    const CorvelleInfo* info = &context->info;
+    m = FilledMask(info, m);
 
     if constexpr (Op == kMaskAsAlpha) {
         out->alpha = m;
@@ -650,10 +666,47 @@ CORVELLE_INLINE const SettledChannels* SettledBytes(const RenderContext* context
 template <A_long Op>
 constexpr bool kKeepsAlpha = Op != kMaskAsAlpha;
 
+#if defined(CORVELLE_HAS_LANES)
+// A blend that keeps alpha and is written lane by lane, worked on the pixel's four bytes at
+// once: byte to float, blend and float to byte are the scalar steps, so the bytes are the same.
+// `AlphaByte` is where the pixel's alpha lies: 0 for the compositor's ARGB, 3 for the editor's BGRA.
+template <A_long Op, int AlphaByte>
+CORVELLE_INLINE PF_Err BlendLanes_8(const RenderContext* context, float m, const A_u_char* in,
+                                    A_u_char* out) {
+    using corvelle_lanes::Lanes4;
+    const CorvelleInfo* info = &context->info;
+    const float w = FilledMask(info, m) * info->opacity;
+    std::uint32_t word;
+    std::memcpy(&word, in, sizeof(word));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ints = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)word), zero), zero);
+    const Lanes4 layer{_mm_div_ps(_mm_cvtepi32_ps(ints), _mm_set1_ps(255.0f))};
+    const Lanes4 fill{_mm_load_ps(AlphaByte == 0 ? context->fillArgb : context->fillBgra)};
+    const Lanes4 blended = BlendOperation<Op>(layer, fill, Lanes4{_mm_set1_ps(w)});
+    // As Byte8: at or above the top 255, NaN and what is not above 0 to 0, the rest truncated.
+    const __m128 scaled = _mm_mul_ps(blended.v, _mm_set1_ps(255.0f));
+    const __m128 clamped = _mm_min_ps(_mm_max_ps(scaled, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    __m128i bytes = _mm_cvttps_epi32(clamped);
+    bytes = _mm_packs_epi32(bytes, bytes);
+    bytes = _mm_packus_epi16(bytes, bytes);
+    const std::uint32_t result = (std::uint32_t)_mm_cvtsi128_si32(bytes);
+    const A_u_char alpha = in[AlphaByte];
+    std::memcpy(out, &result, sizeof(result));
+    out[AlphaByte] = alpha;
+    return PF_Err_NONE;
+}
+#endif
+
 // The pixels the settled tables cannot answer; out of line so that the common path stays small.
 template <A_long Op>
 __attribute__((noinline)) PF_Err BlendMixed_8(const RenderContext* context, float m, const PF_Pixel* in,
                                               PF_Pixel* out) {
+#if defined(CORVELLE_HAS_LANES)
+    if constexpr (kLanewiseBlend<Op>) {
+        return BlendLanes_8<Op, 0>(context, m, reinterpret_cast<const A_u_char*>(in),
+                                   reinterpret_cast<A_u_char*>(out));
+    }
+#endif
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
     PF_PixelFloat dst;
@@ -711,6 +764,11 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
 template <A_long Op>
 __attribute__((noinline)) PF_Err BlendMixed_BGRA_4444_8u(const RenderContext* context, float m,
                                                          const A_u_char* src_bytes, A_u_char* dst_bytes) {
+#if defined(CORVELLE_HAS_LANES)
+    if constexpr (kLanewiseBlend<Op>) {
+        return BlendLanes_8<Op, 3>(context, m, src_bytes, dst_bytes);
+    }
+#endif
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;

@@ -1,6 +1,8 @@
-// The 8-bit pixel functions take shortcuts where a pixel's mask is exactly 0 or 1; the
-// editor's float loop takes none. Fed the same bytes, the two must agree to the byte after
-// the 8-bit conversion, in every mode, fill, falloff and shape, band pixels included.
+// The 8-bit pixel functions take shortcuts: settled tables where a pixel's mask is exactly 0
+// or 1, and whole-pixel register arithmetic for the band in the blends that allow it; the
+// editor's float loop takes none. Fed the same bytes, the compositor's and the editor's 8-bit
+// pixels must agree with it to the byte after the 8-bit conversion, in every mode, fill,
+// falloff and shape, band pixels included, with fills that reach the ends of the byte range.
 #include "RenderTestRig.h"
 
 #include <gtest/gtest.h>
@@ -28,16 +30,24 @@ struct Setting {
     bool maskOnly;
     A_long falloff;
     A_long shape;
+    A_u_char red, green, blue;
+    double opacity;
 };
 
 std::string Describe(const Setting& s) {
     return "blend " + std::to_string(s.blend) + ", fill " + std::to_string(s.fill) +
            (s.invert ? ", inverted" : "") + (s.maskOnly ? ", mask only" : "") + ", falloff " +
-           std::to_string(s.falloff) + ", shape " + std::to_string(s.shape);
+           std::to_string(s.falloff) + ", shape " + std::to_string(s.shape) + ", fill colour " +
+           std::to_string(s.red) + "," + std::to_string(s.green) + "," + std::to_string(s.blue) +
+           ", opacity " + std::to_string(s.opacity);
 }
 
 void Configure(RenderRig& rig, const Setting& s) {
-    rig.Shape(s.shape, 30, 20, 12).Origin(23.5, 15).Angle(20).Color(210, 90, 30).Opacity(70);
+    rig.Shape(s.shape, 30, 20, 12)
+        .Origin(23.5, 15)
+        .Angle(20)
+        .Color(s.red, s.green, s.blue)
+        .Opacity(s.opacity);
     rig.Popup(PARAM_BLEND_MODE, s.blend).Popup(PARAM_FILL_WITH, s.fill).Popup(PARAM_FALLOFF, s.falloff);
     rig.Checkbox(PARAM_INVERT, s.invert).Checkbox(PARAM_MASK_ONLY, s.maskOnly);
 }
@@ -46,38 +56,69 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
     World bytes_in(PixelLayout::Argb8, kWidth, kHeight, 4);
     FillPattern(bytes_in);
     World floats_in(PixelLayout::BgraFloat, kWidth, kHeight);
+    World bgra_in(PixelLayout::Bgra8, kWidth, kHeight);
     for (A_long y = 0; y < kHeight; ++y) {
         for (A_long x = 0; x < kWidth; ++x) {
             const uint8_t* p = bytes_in.PixelAt(x, y);
+            uint8_t* q = bgra_in.PixelAt(x, y);
+            q[0] = p[3];
+            q[1] = p[2];
+            q[2] = p[1];
+            q[3] = p[0];
             SetFloat(floats_in, x, y,
                      PF_PixelFloat{(float)p[0] / 255.0f, (float)p[1] / 255.0f, (float)p[2] / 255.0f,
                                    (float)p[3] / 255.0f});
         }
     }
 
+    struct Fill {
+        A_u_char red, green, blue;
+        double opacity;
+    };
+    const Fill fills[] = {{210, 90, 30, 70}, {255, 0, 128, 100}};
     int index = 0;
-    for (A_long blend = 1; blend <= 25; ++blend) {
-        for (A_long fill = 1; fill <= 2; ++fill) {
-            for (const bool invert : {false, true}) {
-                for (const bool mask_only : {false, true}) {
-                    const Setting s{blend, fill, invert, mask_only, 1 + index % 6, 1 + (index / 6) % 2};
-                    ++index;
-                    SCOPED_TRACE(Describe(s));
-                    RenderRig compositor(HostApp::AfterEffects);
-                    RenderRig editor(HostApp::Premiere);
-                    Configure(compositor, s);
-                    Configure(editor, s);
-                    World bytes_out(PixelLayout::Argb8, kWidth, kHeight, 4);
-                    World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
-                    ASSERT_EQ(compositor.Render(bytes_in, bytes_out), PF_Err_NONE);
-                    ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
-                    for (A_long y = 0; y < kHeight; ++y) {
-                        for (A_long x = 0; x < kWidth; ++x) {
-                            const uint8_t* got = bytes_out.PixelAt(x, y);
-                            const PF_PixelFloat want = GetFloat(floats_out, x, y);
-                            const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red),
-                                                         Byte8(want.green), Byte8(want.blue)};
-                            ASSERT_EQ(std::memcmp(got, expected, 4), 0) << "at " << x << "," << y;
+    for (const Fill& fill_colour : fills) {
+        for (A_long blend = 1; blend <= 25; ++blend) {
+            for (A_long fill = 1; fill <= 2; ++fill) {
+                for (const bool invert : {false, true}) {
+                    for (const bool mask_only : {false, true}) {
+                        const Setting s{blend,
+                                        fill,
+                                        invert,
+                                        mask_only,
+                                        1 + index % 6,
+                                        1 + (index / 6) % 2,
+                                        fill_colour.red,
+                                        fill_colour.green,
+                                        fill_colour.blue,
+                                        fill_colour.opacity};
+                        ++index;
+                        SCOPED_TRACE(Describe(s));
+                        RenderRig compositor(HostApp::AfterEffects);
+                        RenderRig editor(HostApp::Premiere);
+                        RenderRig editor_bytes(HostApp::Premiere);
+                        Configure(compositor, s);
+                        Configure(editor, s);
+                        Configure(editor_bytes, s);
+                        World bytes_out(PixelLayout::Argb8, kWidth, kHeight, 4);
+                        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
+                        World bgra_out(PixelLayout::Bgra8, kWidth, kHeight);
+                        ASSERT_EQ(compositor.Render(bytes_in, bytes_out), PF_Err_NONE);
+                        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
+                        ASSERT_EQ(editor_bytes.Render(bgra_in, bgra_out), PF_Err_NONE);
+                        for (A_long y = 0; y < kHeight; ++y) {
+                            for (A_long x = 0; x < kWidth; ++x) {
+                                const uint8_t* got = bytes_out.PixelAt(x, y);
+                                const PF_PixelFloat want = GetFloat(floats_out, x, y);
+                                const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red),
+                                                             Byte8(want.green), Byte8(want.blue)};
+                                ASSERT_EQ(std::memcmp(got, expected, 4), 0) << "at " << x << "," << y;
+                                const uint8_t* got_bgra = bgra_out.PixelAt(x, y);
+                                const uint8_t expected_bgra[4] = {expected[3], expected[2], expected[1],
+                                                                  expected[0]};
+                                ASSERT_EQ(std::memcmp(got_bgra, expected_bgra, 4), 0)
+                                    << "editor bytes at " << x << "," << y;
+                            }
                         }
                     }
                 }

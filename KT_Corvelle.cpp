@@ -697,16 +697,11 @@ CORVELLE_INLINE PF_Err BlendLanes_8(const RenderContext* context, float m, const
 }
 #endif
 
-// The pixels the settled tables cannot answer; out of line so that the common path stays small.
+// The pixels the settled tables cannot answer in the other blends; out of line so that the
+// common path stays small.
 template <A_long Op>
 __attribute__((noinline)) PF_Err BlendMixed_8(const RenderContext* context, float m, const PF_Pixel* in,
                                               PF_Pixel* out) {
-#if defined(CORVELLE_HAS_LANES)
-    if constexpr (kLanewiseBlend<Op>) {
-        return BlendLanes_8<Op, 0>(context, m, reinterpret_cast<const A_u_char*>(in),
-                                   reinterpret_cast<A_u_char*>(out));
-    }
-#endif
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[in->alpha], f8[in->red], f8[in->green], f8[in->blue]};
     PF_PixelFloat dst;
@@ -728,6 +723,12 @@ CORVELLE_INLINE PF_Err BlendMasked_8(const RenderContext* context, float m, cons
         out->blue = settled->blue[in->blue];
         return PF_Err_NONE;
     }
+#if defined(CORVELLE_HAS_LANES)
+    if constexpr (kLanewiseBlend<Op>) {
+        return BlendLanes_8<Op, 0>(context, m, reinterpret_cast<const A_u_char*>(in),
+                                   reinterpret_cast<A_u_char*>(out));
+    }
+#endif
     return BlendMixed_8<Op>(context, m, in, out);
 }
 
@@ -764,11 +765,6 @@ PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* ou
 template <A_long Op>
 __attribute__((noinline)) PF_Err BlendMixed_BGRA_4444_8u(const RenderContext* context, float m,
                                                          const A_u_char* src_bytes, A_u_char* dst_bytes) {
-#if defined(CORVELLE_HAS_LANES)
-    if constexpr (kLanewiseBlend<Op>) {
-        return BlendLanes_8<Op, 3>(context, m, src_bytes, dst_bytes);
-    }
-#endif
     const float* f8 = context->byteToFloat;
     const PF_PixelFloat src = {f8[src_bytes[3]], f8[src_bytes[2]], f8[src_bytes[1]], f8[src_bytes[0]]};
     PF_PixelFloat dst;
@@ -790,6 +786,11 @@ CORVELLE_INLINE PF_Err BlendMasked_BGRA_4444_8u(const RenderContext* context, fl
         dst_bytes[3] = settled->alpha[src_bytes[3]];
         return PF_Err_NONE;
     }
+#if defined(CORVELLE_HAS_LANES)
+    if constexpr (kLanewiseBlend<Op>) {
+        return BlendLanes_8<Op, 3>(context, m, src_bytes, dst_bytes);
+    }
+#endif
     return BlendMixed_BGRA_4444_8u<Op>(context, m, src_bytes, dst_bytes);
 }
 

@@ -11,7 +11,7 @@
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
 #include "core/HostError.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 #include "cli/Progress.h"
 #include "io/FramePrefetch.h"
 #include "io/RawFrames.h"

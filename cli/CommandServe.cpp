@@ -10,7 +10,7 @@
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
 #include "serve/input/VideoFile.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <corvelle/keyframes.h>
 

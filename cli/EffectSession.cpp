@@ -18,8 +18,8 @@ ImageView ViewOf(World& world) {
 EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hostOptions,
                              const CommandContext& context, A_long layerWidth, A_long layerHeight)
     : m_layout(WorldLayout(hostOptions)),
-      m_effect(Effect::Impl::Create(hostOptions.modulePath,
-                                    MakeHostSettings(hostOptions, layerWidth, layerHeight), context.faults)) {
+      m_effect(MakeEffect(hostOptions.modulePath, MakeHostSettings(hostOptions, layerWidth, layerHeight),
+                          context.faults)) {
     ApplyEffectOptions(effect, m_effect);
 }
 

@@ -1,7 +1,7 @@
 // Replays the drawing calls the host recorded for one draw event into a list of strokes.
 #include "serve/ControlsDrawing.h"
 
-#include "core/EffectImpl.h"
+#include "testing/Testing.h"
 #include "core/Host.h"
 #include "suites/DrawingSuites.h"
 
@@ -42,7 +42,7 @@ int Id(const Json& args, const char* name) {
 }   // namespace
 
 Json DrawControls(Effect& effect) {
-    Host& host = effect.Internals().host;
+    Host& host = Internals(effect).host;
     // The strokes land on a one-pixel surface: only the record of them is wanted.
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1), cairo_surface_destroy);

@@ -3,8 +3,8 @@
 
 #include "serve/ControlsDrawing.h"
 
-#include "core/EffectImpl.h"
-#include "text/NumberText.h"
+#include "testing/Testing.h"
+#include <corvelle/text.h>
 #include "params/ParamSnapshot.h"
 #include "io/FileIdentity.h"
 #include "io/FrameSequence.h"
@@ -497,7 +497,7 @@ Json Preview::State() {
     state["t"] = "state";
     state["seq"] = m_seq;
     state["params"] = std::move(params);
-    state["snapshot"] = ParamSnapshot(m_effect->Internals().host);
+    state["snapshot"] = ParamSnapshot(Internals(*m_effect).host);
     state["view"] = Json{{"zoom", m_view.zoom},
                          {"ox", m_view.offsetX},
                          {"oy", m_view.offsetY},

@@ -3,7 +3,7 @@
 #include "io/FrameSequence.h"
 
 #include "core/HostError.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 namespace corvelle {
 namespace {

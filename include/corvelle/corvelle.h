@@ -160,6 +160,8 @@ enum class Handle {
     Opacity
 };
 
+class EffectAccess;
+
 struct LoadOptions {
     std::string modulePath;   // empty: DefaultModulePath()
     HostKind host = HostKind::Compositor;
@@ -254,13 +256,12 @@ public:
     /// Whether a press grabbed a handle and the module is following the mouse.
     bool Dragging() const;
 
-    struct Impl;
-    /// For the library's own tools and tests, which make an Impl themselves.
-    explicit Effect(std::unique_ptr<Impl> impl);
-    Impl& Internals() { return *m_impl; }
-    const Impl& Internals() const { return *m_impl; }
-
 private:
+    struct Impl;
+    // The library's tests reach the host behind an Effect through their own header.
+    friend class EffectAccess;
+    explicit Effect(std::unique_ptr<Impl> impl);
+
     std::unique_ptr<Impl> m_impl;
 };
 

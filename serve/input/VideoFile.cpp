@@ -3,7 +3,7 @@
 // to its exact byte count.
 #include "serve/input/VideoFile.h"
 
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <corvelle/corvelle.h>
 #include <corvelle/keyframes.h>

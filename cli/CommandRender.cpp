@@ -1,13 +1,11 @@
 // The render subcommand: a picture, an image sequence or a raw frame stream through one host.
 #include "cli/Commands.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "cli/CommandLine.h"
 #include "cli/options/EffectOptions.h"
 #include "cli/EffectSession.h"
 #include "cli/options/KeyOptions.h"
-#include "io/FileIdentity.h"
-#include "io/FrameSequence.h"
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
 #include "core/HostError.h"

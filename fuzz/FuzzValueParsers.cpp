@@ -2,7 +2,7 @@
 // patterns. Each must refuse or accept without fault, and agree with the others where they meet.
 #include "core/HostError.h"
 #include <corvelle/text.h>
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 
 #include <cmath>
 #include <cstdint>

@@ -6,8 +6,7 @@
 #include "testing/Testing.h"
 #include <corvelle/text.h>
 #include "params/ParamSnapshot.h"
-#include "io/FileIdentity.h"
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 #include "io/RawFrames.h"
 
 #include <corvelle/convert.h>

@@ -3,7 +3,7 @@
 // (0..32768), editor 8-bit b,g,r,a bytes, editor float b,g,r,a little-endian float32.
 #pragma once
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "core/World.h"
 
 #include <cstddef>

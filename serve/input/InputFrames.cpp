@@ -2,7 +2,7 @@
 #include "serve/input/InputFrames.h"
 
 #include "core/HostError.h"
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 #include "io/RawFrames.h"
 #include "io/TestPicture.h"
 

@@ -504,6 +504,10 @@ void Effect::SetCheckbox(const std::string& keyOrName, bool checked) {
         [v](PF_ParamDef& p) { p.u.bd.value = v; });
 }
 
+std::string Effect::ParamsJson() {
+    return ParamSnapshot(m_impl->host).dump();
+}
+
 void Effect::ResetParams() {
     m_impl->Check(m_impl->host.ParamsSetup(), "resetting the effect's parameters");
 }

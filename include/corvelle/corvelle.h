@@ -256,6 +256,18 @@ public:
     /// Whether a press grabbed a handle and the module is following the mouse.
     bool Dragging() const;
 
+    // ---- The effect as JSON text, for front-ends that hand it on (a browser page, a report).
+    /// The parameters' values as `corvelle drag` reports them: {"shape": 1, "origin": [x, y], ...}
+    /// in parameter order, popups as choice numbers, origin in layer pixels, angle in degrees,
+    /// opacity in percent, colours as "#rrggbb", checkboxes as booleans.
+    std::string ParamsJson();
+    /// Sends the module one draw event for the window and returns what it stroked, in order:
+    /// [{"ops": [["M",x,y] | ["L",x,y] | ["A",cx,cy,r,startDeg,sweepDeg] | ["Z"]],
+    /// "rgba": [r,g,b,a] (0..1), "width": w, "dx": dx, "dy": dy}]. Window coordinates; whole
+    /// numbers fall on pixel centres, as the host's own canvas draws them. Throws Error when the
+    /// module fails the event.
+    std::string ControlStrokesJson();
+
 private:
     struct Impl;
     // The library's tests reach the host behind an Effect through their own header.

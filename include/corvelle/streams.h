@@ -1,24 +1,26 @@
-// Streams of raw frames in a world's native layout: rows top first, no padding, frame after
+// Streams of raw frames in a pixel format's own layout: rows top first, no padding, frame after
 // frame; compositor 8-bit a,r,g,b bytes, compositor 16-bit a,r,g,b little-endian uint16
-// (0..32768), editor 8-bit b,g,r,a bytes, editor float b,g,r,a little-endian float32.
+// (0..32768), editor 8-bit b,g,r,a bytes, editor float b,g,r,a little-endian float32. And the
+// built-in picture rendered when a front-end is given no input.
 #pragma once
 
+#include <corvelle/corvelle.h>
 #include <corvelle/files.h>
-#include "core/World.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace corvelle {
 
-/// The bytes of one frame of `width` × `height` in `layout`.
-std::size_t RawFrameBytes(PixelLayout layout, A_long width, A_long height);
+/// The bytes of one frame of `width` × `height` in `format`.
+CORVELLE_API std::size_t RawFrameBytes(PixelFormat format, int width, int height);
 
-class RawFrameReader {
+class CORVELLE_API RawFrameReader {
 public:
-    /// Opens `path`, or standard input for "-"; throws HostError when it cannot be opened.
+    /// Opens `path`, or standard input for "-"; throws Error when it cannot be opened.
     explicit RawFrameReader(const std::string& path);
     ~RawFrameReader();
     RawFrameReader(const RawFrameReader&) = delete;
@@ -27,10 +29,9 @@ public:
     /// Whether the stream has ended between frames, waiting for its next byte if need be; lets
     /// a caller refuse an empty stream before allocating a frame or touching an output.
     bool AtEnd();
-    /// Fills `world` with the next frame, straight into its rows; false when the stream ends
-    /// between frames. A frame cut short throws HostError (IO) saying how many bytes were
-    /// missing.
-    bool Next(World& world);
+    /// Fills `frame` with the next frame, straight into its rows; false when the stream ends
+    /// between frames. A frame cut short throws Error (IO) saying how many bytes were missing.
+    bool Next(const ImageView& frame);
     long FramesRead() const { return m_frames; }
     const std::string& Name() const { return m_name; }
 
@@ -47,13 +48,13 @@ private:
     uint8_t m_peek = 0;
 };
 
-class RawFrameWriter {
+class CORVELLE_API RawFrameWriter {
 public:
     /// Writes to standard output for "-" (frames appear as they are rendered), otherwise to a
     /// temporary file renamed over `path` by Finish().
     explicit RawFrameWriter(const std::string& path);
-    /// Appends one frame; throws HostError on failure.
-    void Write(const World& world);
+    /// Appends one frame; throws Error on failure.
+    void Write(const ConstImageView& frame);
     /// Makes a file output appear; without it the temporary file is removed.
     void Finish();
 
@@ -62,5 +63,15 @@ private:
     std::unique_ptr<AtomicFile> m_file;
     std::vector<uint8_t> m_buffer;
 };
+
+constexpr int kTestPictureWidth = 1920;
+constexpr int kTestPictureHeight = 1080;
+
+/// Draws the built-in picture over the whole of `out` (any format and size). Top half: a hue
+/// sweep across whose brightness falls from 1 to 0.2 downward; then the same sweep at full
+/// brightness with saturation falling from 1 to 0; then a grey ramp from black to white; at the
+/// bottom the hue sweep over an alpha ramp from 0 to 1. Only + − × ÷ and floor are used, so every
+/// build gives the same values.
+CORVELLE_API void DrawTestPicture(const ImageView& out);
 
 }   // namespace corvelle

@@ -7,9 +7,8 @@
 #include "core/HostError.h"
 #include "controls/OverlayDrawing.h"
 #include "params/ParamSnapshot.h"
-#include "io/FileIdentity.h"
+#include <corvelle/files.h>
 #include "cli/options/WindowOptions.h"
-#include "io/AtomicFile.h"
 
 #include <iostream>
 #include <memory>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/Commands.h"
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 
 #include <CLI/CLI.hpp>
 

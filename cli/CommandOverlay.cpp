@@ -1,11 +1,10 @@
 // The overlay subcommand: the rendered picture in a window with the module's controls over it.
 #include "cli/Commands.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "cli/CommandLine.h"
 #include "cli/ControlsRun.h"
 #include "controls/OverlayDrawing.h"
-#include "io/FileIdentity.h"
 
 #include <memory>
 #include <optional>

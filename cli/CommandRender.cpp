@@ -1,20 +1,18 @@
 // The render subcommand: a picture, an image sequence or a raw frame stream through one host.
 #include "cli/Commands.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "cli/CommandLine.h"
 #include "cli/options/EffectOptions.h"
 #include "cli/EffectSession.h"
 #include "cli/options/KeyOptions.h"
-#include "io/FileIdentity.h"
-#include "io/FrameSequence.h"
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
 #include "core/HostError.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 #include "cli/Progress.h"
 #include "io/FramePrefetch.h"
-#include "io/RawFrames.h"
+#include <corvelle/streams.h>
 #include "io/TestPicture.h"
 
 #include <cerrno>
@@ -146,14 +144,14 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
     if (!reader) {
         World picture = MakeTestPicture(layout, size.width, size.height);
         ShowFrame(run.GetEffect(), keys, 0);
-        writer.Write(run.Render(picture, "rendering"));
+        writer.Write(run.Render(picture, "rendering").View());
     } else {
         FramePrefetch frames(*reader, layout, size.width, size.height);
         Progress progress(0);
         while (World* layer = frames.Next()) {
             // The stream's first frame is frame 0.
             ShowFrame(run.GetEffect(), keys, frames.FramesRead() - 1);
-            writer.Write(run.Render(*layer, "rendering frame " + std::to_string(frames.FramesRead())));
+            writer.Write(run.Render(*layer, "rendering frame " + std::to_string(frames.FramesRead())).View());
             progress.FrameDone();
         }
     }

@@ -4,13 +4,11 @@
 
 #include "cli/options/EffectOptions.h"
 #include "core/HostError.h"
-#include "io/AtomicFile.h"
-#include "io/FileIdentity.h"
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
 #include "serve/input/VideoFile.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <corvelle/keyframes.h>
 

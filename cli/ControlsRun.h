@@ -7,7 +7,7 @@
 #include "cli/options/KeyOptions.h"
 #include "controls/EventWindow.h"
 #include "core/Host.h"
-#include "io/FileIdentity.h"
+#include <corvelle/files.h>
 #include "cli/options/WindowOptions.h"
 #include "core/World.h"
 

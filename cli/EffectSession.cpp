@@ -8,18 +8,13 @@ std::string SizeText(A_long width, A_long height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-ImageView ViewOf(World& world) {
-    return ImageView{world.Row(0), world.Width(), world.Height(),
-                     static_cast<std::ptrdiff_t>(world.RowBytes()), world.Layout()};
-}
-
 }   // namespace
 
 EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hostOptions,
                              const CommandContext& context, A_long layerWidth, A_long layerHeight)
     : m_layout(WorldLayout(hostOptions)),
-      m_effect(Effect::Impl::Create(hostOptions.modulePath,
-                                    MakeHostSettings(hostOptions, layerWidth, layerHeight), context.faults)) {
+      m_effect(MakeEffect(hostOptions.modulePath, MakeHostSettings(hostOptions, layerWidth, layerHeight),
+                          context.faults)) {
     ApplyEffectOptions(effect, m_effect);
 }
 
@@ -32,7 +27,7 @@ const World& EffectSession::Render(World& layer, const std::string& what) {
     }
     World& output = OutputOfSize(m_effect.OutputWidth(), m_effect.OutputHeight());
     try {
-        m_effect.Render(ViewOf(layer), ViewOf(output));
+        m_effect.Render(layer.View(), output.View());
     } catch (const Error& e) {
         // Reported under the command's own words for the frame.
         const std::string message = e.what();

@@ -4,7 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/options/EffectOptions.h"
-#include "core/EffectImpl.h"
+#include "testing/Testing.h"
 #include "core/World.h"
 
 #include <corvelle/corvelle.h>
@@ -25,7 +25,7 @@ public:
     EffectSession& operator=(const EffectSession&) = delete;
 
     Effect& GetEffect() { return m_effect; }
-    Host& GetHost() { return m_effect.Internals().host; }
+    Host& GetHost() { return Internals(m_effect).host; }
     PixelLayout Layout() const { return m_layout; }
 
     /// Renders one layer-sized frame, point-sampled first when the render is downsampled;
@@ -33,7 +33,7 @@ public:
     /// The frame stays valid until the next render.
     const World& Render(World& layer, const std::string& what);
     /// Throws HostError "`what`: the module returned error N[: its message]" unless `err` is 0.
-    void Check(PF_Err err, const std::string& what) const { m_effect.Internals().Check(err, what); }
+    void Check(PF_Err err, const std::string& what) const { Internals(m_effect).Check(err, what); }
 
 private:
     World& OutputOfSize(A_long width, A_long height);

@@ -1,7 +1,7 @@
 // Signal handlers that only unlink and exit: both are async-signal-safe.
 #include "cli/Interrupts.h"
 
-#include "io/TempFiles.h"
+#include <corvelle/files.h>
 
 #include <csignal>
 

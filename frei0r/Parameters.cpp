@@ -2,7 +2,7 @@
 #include "Parameters.h"
 
 #include "Notes.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // input chooses. Whole frames come back exactly; a remainder is refused; nothing else happens.
 #include "core/HostError.h"
 #include "core/World.h"
-#include "io/RawFrames.h"
+#include <corvelle/streams.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RawFrameReader reader("/proc/self/fd/" + std::to_string(fd));
         if (reader.AtEnd() != (size == 0))
             Fail("AtEnd disagrees with the stream's length");
-        while (reader.Next(world)) {
+        while (reader.Next(world.View())) {
             const std::size_t rowBytes = frameBytes / static_cast<std::size_t>(height);
             for (A_long y = 0; y < height; ++y) {
                 if (std::memcmp(world.Row(y), data + frames * frameBytes + y * rowBytes, rowBytes) != 0)

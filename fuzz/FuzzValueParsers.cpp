@@ -1,8 +1,8 @@
 // Fuzzes the parsers of the command line's values: every number grammar, frame ranges and frame
 // patterns. Each must refuse or accept without fault, and agree with the others where they meet.
 #include "core/HostError.h"
-#include "text/NumberText.h"
-#include "io/FrameSequence.h"
+#include <corvelle/text.h>
+#include <corvelle/files.h>
 
 #include <cmath>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The preview's access checks: token, Host, Origin and cookie.
-#include "serve/Access.h"
+#include "Access.h"
 
 #include <sys/random.h>
 

@@ -8,11 +8,7 @@
 
 namespace corvelle::serve {
 
-/// Sends the module one draw event for the effect's window and returns what it stroked, in
-/// order: [{"ops": [["M",x,y] | ["L",x,y] | ["A",cx,cy,r,startDeg,sweepDeg] | ["Z"]],
-/// "rgba": [r,g,b,a] (0..1), "width": w, "dx": dx, "dy": dy}]. Window coordinates; whole
-/// numbers fall on pixel centres, as the host's own canvas draws them. Throws Error when the
-/// module fails the event.
+/// Effect::ControlStrokesJson() as JSON.
 nlohmann::json DrawControls(Effect& effect);
 
 }   // namespace corvelle::serve

@@ -34,7 +34,7 @@ foreach(file ${FILES})
     math(EXPR n "${n} + 1")
 endforeach()
 set(source "// Generated from the page's files by EmbedPage.cmake; do not edit.
-#include \"serve/PageFiles.h\"
+#include \"PageFiles.h\"
 
 namespace corvelle::serve {
 namespace {

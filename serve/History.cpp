@@ -1,5 +1,5 @@
 // The preview's undo and redo stacks.
-#include "serve/History.h"
+#include "History.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 // The preview's keys, kept apart from the values that do not vary in time, which live in the
 // effect itself.
-#include "serve/KeyTimeline.h"
+#include "KeyTimeline.h"
 
 #include <sys/stat.h>
 

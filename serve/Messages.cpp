@@ -1,5 +1,5 @@
 // Reads the page's messages: JSON objects whose field "t" names what they ask for.
-#include "serve/Messages.h"
+#include "Messages.h"
 
 #include <nlohmann/json.hpp>
 

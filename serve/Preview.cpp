@@ -1,16 +1,12 @@
 // The preview session's state machine: every page message becomes calls of the public API.
-#include "serve/Preview.h"
+#include "Preview.h"
 
-#include "serve/ControlsDrawing.h"
-
-#include "core/EffectImpl.h"
-#include "text/NumberText.h"
-#include "params/ParamSnapshot.h"
-#include "io/FileIdentity.h"
-#include "io/FrameSequence.h"
-#include "io/RawFrames.h"
+#include "ControlsDrawing.h"
 
 #include <corvelle/convert.h>
+#include <corvelle/files.h>
+#include <corvelle/streams.h>
+#include <corvelle/text.h>
 
 #include <algorithm>
 #include <charconv>
@@ -497,7 +493,7 @@ Json Preview::State() {
     state["t"] = "state";
     state["seq"] = m_seq;
     state["params"] = std::move(params);
-    state["snapshot"] = ParamSnapshot(m_effect->Internals().host);
+    state["snapshot"] = Json::parse(m_effect->ParamsJson());
     state["view"] = Json{{"zoom", m_view.zoom},
                          {"ox", m_view.offsetX},
                          {"oy", m_view.offsetY},
@@ -591,8 +587,7 @@ void Preview::RenderOutput(const std::function<void(long, long)>& progress) {
             RawFrameWriter writer(output);
             for (long i = 0; i < total; ++i) {
                 Picture out = renderFrame(i);
-                writer.Write(World::Borrow(format, out.width, out.height,
-                                           static_cast<std::size_t>(out.RowBytes()), out.bytes.data()));
+                writer.Write(out.View());
                 progress(i + 1, total);
             }
             writer.Finish();

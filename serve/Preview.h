@@ -2,10 +2,10 @@
 // the keys, and the history of changes, driven by the page's messages.
 #pragma once
 
-#include "serve/History.h"
-#include "serve/input/InputFrames.h"
-#include "serve/KeyTimeline.h"
-#include "serve/Messages.h"
+#include "History.h"
+#include "input/InputFrames.h"
+#include "KeyTimeline.h"
+#include "Messages.h"
 
 #include <corvelle/corvelle.h>
 #include <corvelle/pictures.h>

@@ -1,5 +1,5 @@
 // The preview's worker thread and its mailbox.
-#include "serve/PreviewWorker.h"
+#include "PreviewWorker.h"
 
 #include <corvelle/convert.h>
 

@@ -2,8 +2,8 @@
 // mouse moves collapse to the newest, and each batch ends in at most one render.
 #pragma once
 
-#include "serve/Messages.h"
-#include "serve/Preview.h"
+#include "Messages.h"
+#include "Preview.h"
 
 #include <condition_variable>
 #include <cstdint>

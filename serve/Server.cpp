@@ -1,10 +1,10 @@
 // The preview's network side on Boost.Beast: one thread runs every socket; the preview itself runs
 // on the worker's thread, so a slow render never holds up the mouse messages behind it.
-#include "serve/Server.h"
+#include "Server.h"
 
-#include "serve/Access.h"
-#include "serve/PageFiles.h"
-#include "serve/PreviewWorker.h"
+#include "Access.h"
+#include "PageFiles.h"
+#include "PreviewWorker.h"
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>

@@ -1,7 +1,7 @@
 // `corvelle serve`: serves the preview page and its WebSocket until Ctrl+C.
 #pragma once
 
-#include "serve/Preview.h"
+#include "Preview.h"
 
 #include <iosfwd>
 #include <string>

@@ -2,7 +2,7 @@
 #include "cli/options/EffectOptions.h"
 
 #include "core/ModuleLibrary.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <cctype>
 #include <cerrno>

@@ -3,7 +3,7 @@
 
 #include "core/HostError.h"
 #include "params/ModuleDescription.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <cmath>
 

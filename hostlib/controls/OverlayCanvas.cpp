@@ -1,7 +1,7 @@
 // Cairo drawing of one window: the rendered layer placed in it and strokes over it.
 #include "controls/OverlayCanvas.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "core/HostError.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // One draw event over a rendered layer: the canvas, the drawing suites and the outputs.
 #include "controls/OverlayDrawing.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "suites/DrawingSuites.h"
 #include "core/Host.h"
 #include "core/HostError.h"

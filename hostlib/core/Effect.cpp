@@ -382,28 +382,22 @@ ParamValue Effect::Get(int persistentId) const {
     return Get(Param(persistentId).key);
 }
 
-namespace {
-
-/// Changes a parameter as a user would, unless `differs` says the value is already there.
-void Change(corvelle::Host& host, const Effect::Impl& impl, int index, const std::string& label,
-            const std::function<bool(const PF_ParamDef&)>& differs,
-            const std::function<void(PF_ParamDef&)>& change) {
+void Effect::Impl::Change(int index, const std::string& label,
+                          const std::function<bool(const PF_ParamDef&)>& differs,
+                          const std::function<void(PF_ParamDef&)>& change) {
     if (!differs(host.Param(index))) {
         return;
     }
-    impl.Check(host.ChangeParam(index, change), label);
+    Check(host.ChangeParam(index, change), label);
 }
-
-}   // namespace
 
 void Effect::SetNumber(const std::string& keyOrName, double value, OutOfRange range) {
     const ParamInfo info = Param(keyOrName);
     RequireType(info, {ParamType::FloatSlider, ParamType::FixedSlider, ParamType::Angle}, "number");
     const double v = Ranged(info, value, range);
     if (info.type == ParamType::FloatSlider) {
-        Change(
-            m_impl->host, *m_impl, info.index, "setting " + info.key,
-            [v](const PF_ParamDef& p) { return !(p.u.fs_d.value == v); },
+        m_impl->Change(
+            info.index, "setting " + info.key, [v](const PF_ParamDef& p) { return !(p.u.fs_d.value == v); },
             [v](PF_ParamDef& p) { p.u.fs_d.value = v; });
         return;
     }
@@ -423,8 +417,8 @@ void Effect::SetFixed(const std::string& keyOrName, int32_t fixed, OutOfRange ra
         throw BadValue(info.key + ": " + Shortest(v) + " is outside the 16.16 range");
     }
     const bool angle = info.type == ParamType::Angle;
-    Change(
-        m_impl->host, *m_impl, info.index, "setting " + info.key,
+    m_impl->Change(
+        info.index, "setting " + info.key,
         [stored, angle](const PF_ParamDef& p) { return (angle ? p.u.ad.value : p.u.fd.value) != stored; },
         [stored, angle](PF_ParamDef& p) { (angle ? p.u.ad.value : p.u.fd.value) = stored; });
 }
@@ -437,8 +431,8 @@ void Effect::SetPoint(const std::string& keyOrName, double x, double y) {
     if (!ToFixed(x, fx) || !ToFixed(y, fy)) {
         throw BadValue(info.key + ": (" + Shortest(x) + ", " + Shortest(y) + ") is outside the 16.16 range");
     }
-    Change(
-        m_impl->host, *m_impl, info.index, "setting " + info.key,
+    m_impl->Change(
+        info.index, "setting " + info.key,
         [fx, fy](const PF_ParamDef& p) { return p.u.td.x_value != fx || p.u.td.y_value != fy; },
         [fx, fy](PF_ParamDef& p) {
             p.u.td.x_value = fx;
@@ -454,8 +448,8 @@ void Effect::SetColor(const std::string& keyOrName, Color8 color) {
     pixel.red = color.red;
     pixel.green = color.green;
     pixel.blue = color.blue;
-    Change(
-        m_impl->host, *m_impl, info.index, "setting " + info.key,
+    m_impl->Change(
+        info.index, "setting " + info.key,
         [pixel](const PF_ParamDef& p) {
             const PF_Pixel& c = p.u.cd.value;
             return c.alpha != pixel.alpha || c.red != pixel.red || c.green != pixel.green ||
@@ -475,9 +469,8 @@ void Effect::SetChoice(const std::string& keyOrName, int value, OutOfRange range
         }
         value = std::clamp(value, 1, count);
     }
-    Change(
-        m_impl->host, *m_impl, info.index, "setting " + info.key,
-        [value](const PF_ParamDef& p) { return p.u.pd.value != value; },
+    m_impl->Change(
+        info.index, "setting " + info.key, [value](const PF_ParamDef& p) { return p.u.pd.value != value; },
         [value](PF_ParamDef& p) { p.u.pd.value = value; });
 }
 
@@ -505,10 +498,14 @@ void Effect::SetCheckbox(const std::string& keyOrName, bool checked) {
     const ParamInfo info = Param(keyOrName);
     RequireType(info, {ParamType::Checkbox}, "checkbox value");
     const A_long v = checked ? 1 : 0;
-    Change(
-        m_impl->host, *m_impl, info.index, "setting " + info.key,
+    m_impl->Change(
+        info.index, "setting " + info.key,
         [v](const PF_ParamDef& p) { return (p.u.bd.value != 0) != (v != 0); },
         [v](PF_ParamDef& p) { p.u.bd.value = v; });
+}
+
+std::string Effect::ParamsJson() {
+    return ParamSnapshot(m_impl->host).dump();
 }
 
 void Effect::ResetParams() {

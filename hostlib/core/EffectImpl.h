@@ -1,4 +1,4 @@
-// What an Effect holds; the library's own front-end helpers and tests reach the host through it.
+// What an Effect holds; tests reach the host through it by testing/Testing.h.
 #pragma once
 
 #include "controls/DragSession.h"
@@ -9,6 +9,7 @@
 
 #include <corvelle/corvelle.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ struct Effect::Impl {
     EventWindow& Window();
     /// Throws HostError (Module, with the module's code and message) unless `err` is 0.
     void Check(PF_Err err, const std::string& what) const;
+    /// Changes a parameter as a user would, unless `differs` says the value is already there.
+    void Change(int index, const std::string& label, const std::function<bool(const PF_ParamDef&)>& differs,
+                const std::function<void(PF_ParamDef&)>& change);
 };
 
 }   // namespace corvelle

@@ -68,6 +68,14 @@ public:
     A_long Height() const { return m_def.height; }
     std::size_t RowBytes() const { return static_cast<std::size_t>(m_def.rowbytes); }
 
+    /// The pixels as the public API and the stream readers and writers see them.
+    ImageView View() {
+        return ImageView{Row(0), Width(), Height(), static_cast<std::ptrdiff_t>(RowBytes()), m_layout};
+    }
+    ConstImageView View() const {
+        return ConstImageView{Row(0), Width(), Height(), static_cast<std::ptrdiff_t>(RowBytes()), m_layout};
+    }
+
     PF_EffectWorld* Def() { return &m_def; }
     const PF_EffectWorld* Def() const { return &m_def; }
 

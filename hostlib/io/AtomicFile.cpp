@@ -1,10 +1,9 @@
 // Temporary-file-then-rename output with the permissions cp would keep, and straight-through
 // writes for outputs that are not files.
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 
 #include "core/HostError.h"
 #include "io/FileOps.h"
-#include "io/TempFiles.h"
 
 #include <cerrno>
 #include <climits>

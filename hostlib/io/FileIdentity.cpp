@@ -1,5 +1,5 @@
 // File identity by stat, which follows every link on the way.
-#include "io/FileIdentity.h"
+#include <corvelle/files.h>
 
 #include "core/HostError.h"
 

@@ -22,12 +22,12 @@ FramePrefetch::~FramePrefetch() {
 }
 
 void FramePrefetch::StartReading(World& target) {
-    m_pending = std::async(std::launch::async, [this, &target] { return m_reader.Next(target); });
+    m_pending = std::async(std::launch::async, [this, &target] { return m_reader.Next(target.View()); });
 }
 
 World* FramePrefetch::Next() {
     if (m_frames.size() == 1) {
-        if (!m_reader.Next(m_frames[0])) {
+        if (!m_reader.Next(m_frames[0].View())) {
             return nullptr;
         }
         ++m_handedOut;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/World.h"
-#include "io/RawFrames.h"
+#include <corvelle/streams.h>
 
 #include <cstddef>
 #include <future>

@@ -1,9 +1,9 @@
 // Frame patterns are parsed here rather than handed to printf, so a name can never become a
 // format string with other conversions.
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 
 #include "core/HostError.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 namespace corvelle {
 namespace {

@@ -1,5 +1,5 @@
 // Reads and writes raw frame streams through plain descriptors, whole frames at a time.
-#include "io/RawFrames.h"
+#include <corvelle/streams.h>
 
 #include "core/HostError.h"
 #include "io/FileOps.h"
@@ -20,14 +20,22 @@ std::string Why() {
     return std::strerror(errno);
 }
 
+uint8_t* RowOf(const ImageView& frame, int y) {
+    return static_cast<uint8_t*>(frame.data) + (static_cast<std::ptrdiff_t>(y) * frame.rowBytes);
+}
+
+const uint8_t* RowOf(const ConstImageView& frame, int y) {
+    return static_cast<const uint8_t*>(frame.data) + (static_cast<std::ptrdiff_t>(y) * frame.rowBytes);
+}
+
 std::string DisplayName(const std::string& path, const char* standardName) {
     return path == "-" ? std::string(standardName) : path;
 }
 
 }   // namespace
 
-std::size_t RawFrameBytes(PixelLayout layout, A_long width, A_long height) {
-    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(layout);
+std::size_t RawFrameBytes(PixelFormat format, int width, int height) {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(format);
 }
 
 RawFrameReader::RawFrameReader(const std::string& path) : m_name(DisplayName(path, "standard input")) {
@@ -68,12 +76,12 @@ bool RawFrameReader::AtEnd() {
     return !m_peeked;
 }
 
-bool RawFrameReader::Next(World& world) {
-    const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
-    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
+bool RawFrameReader::Next(const ImageView& frame) {
+    const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * BytesPerPixel(frame.format);
+    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(frame.height);
     if (frameBytes == 0 || AtEnd())
         return false;
-    // Straight into the world, so memory is committed as the bytes arrive, never ahead of them.
+    // Straight into the frame, so memory is committed as the bytes arrive, never ahead of them.
     std::size_t got = 0;
     const auto fill = [&](uint8_t* data, std::size_t size) {
         std::size_t offset = 0;
@@ -84,11 +92,11 @@ bool RawFrameReader::Next(World& world) {
         }
         got += offset + ReadUpTo(data + offset, size - offset);
     };
-    if (world.RowBytes() == rowBytes) {
-        fill(world.Row(0), frameBytes);
+    if (static_cast<std::size_t>(frame.rowBytes) == rowBytes) {
+        fill(RowOf(frame, 0), frameBytes);
     } else {
-        for (A_long y = 0; y < world.Height() && !m_ended; ++y)
-            fill(world.Row(y), rowBytes);
+        for (int y = 0; y < frame.height && !m_ended; ++y)
+            fill(RowOf(frame, y), rowBytes);
     }
     if (got < frameBytes) {
         throw HostError("reading " + m_name + ": frame " + std::to_string(m_frames + 1) +
@@ -105,17 +113,18 @@ RawFrameWriter::RawFrameWriter(const std::string& path) : m_name(DisplayName(pat
         m_file = std::make_unique<AtomicFile>(path);
 }
 
-void RawFrameWriter::Write(const World& world) {
-    const std::size_t rowBytes = static_cast<std::size_t>(world.Width()) * BytesPerPixel(world.Layout());
-    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(world.Height());
+void RawFrameWriter::Write(const ConstImageView& frame) {
+    const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * BytesPerPixel(frame.format);
+    const std::size_t frameBytes = rowBytes * static_cast<std::size_t>(frame.height);
     if (frameBytes == 0)
         return;
     // Rows without padding go out as they lie; padded ones are packed into a buffer first.
-    const uint8_t* p = world.Row(0);
-    if (world.RowBytes() != rowBytes) {
+    const uint8_t* p = RowOf(frame, 0);
+    if (static_cast<std::size_t>(frame.rowBytes) != rowBytes) {
         m_buffer.resize(frameBytes);
-        for (A_long y = 0; y < world.Height(); ++y) {
-            std::memcpy(m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), world.Row(y), rowBytes);
+        for (int y = 0; y < frame.height; ++y) {
+            std::memcpy(m_buffer.data() + (static_cast<std::size_t>(y) * rowBytes), RowOf(frame, y),
+                        rowBytes);
         }
         p = m_buffer.data();
     }

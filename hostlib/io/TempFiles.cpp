@@ -1,5 +1,5 @@
 // Fixed slots of plain characters, since a signal handler may neither allocate nor lock.
-#include "io/TempFiles.h"
+#include <corvelle/files.h>
 
 #include <atomic>
 #include <cstring>

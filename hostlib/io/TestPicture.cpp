@@ -1,6 +1,8 @@
 // Builds the test picture in double, rounds it to float once, then stores it in the world.
 #include "io/TestPicture.h"
 
+#include <corvelle/streams.h>
+
 #include "io/PixelConversion.h"
 
 #include <cmath>
@@ -59,16 +61,19 @@ void Store(float v, uint8_t* channel, PixelLayout layout) {
 
 }   // namespace
 
-World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
-    World world(layout, width, height);
+void DrawTestPicture(const ImageView& out) {
+    const PixelLayout layout = out.format;
+    const int width = out.width;
+    const int height = out.height;
     const ChannelOrder order = ChannelsOf(layout);
     const std::size_t channelBytes = BytesPerPixel(layout) / 4;
-    for (A_long y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y) {
         const double fy = (static_cast<double>(y) + 0.5) / static_cast<double>(height);
-        for (A_long x = 0; x < width; ++x) {
+        uint8_t* row = static_cast<uint8_t*>(out.data) + (static_cast<std::ptrdiff_t>(y) * out.rowBytes);
+        for (int x = 0; x < width; ++x) {
             const double fx = (static_cast<double>(x) + 0.5) / static_cast<double>(width);
             const Rgba c = PictureAt(fx, fy);
-            uint8_t* pixel = world.PixelAt(x, y);
+            uint8_t* pixel = row + (static_cast<std::size_t>(x) * BytesPerPixel(layout));
             Store(static_cast<float>(c.red), pixel + (static_cast<std::size_t>(order.red) * channelBytes),
                   layout);
             Store(static_cast<float>(c.green), pixel + (static_cast<std::size_t>(order.green) * channelBytes),
@@ -79,6 +84,11 @@ World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
                   layout);
         }
     }
+}
+
+World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
+    World world(layout, width, height);
+    DrawTestPicture(world.View());
     return world;
 }
 

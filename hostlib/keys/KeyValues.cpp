@@ -3,7 +3,7 @@
 #include "keys/KeyValues.h"
 
 #include "core/HostError.h"
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 #include "params/ModuleDescription.h"
 
 #include <cctype>

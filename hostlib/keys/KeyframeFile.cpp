@@ -3,7 +3,7 @@
 
 #include "core/HostError.h"
 #include "params/ModuleDescription.h"
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "keys/JsonPositions.h"
 #include "keys/KeyValues.h"
 

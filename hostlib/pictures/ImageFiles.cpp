@@ -1,7 +1,7 @@
 // Reads and writes image files through OpenImageIO, converting each channel once.
 #include "pictures/ImageFiles.h"
 
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "core/HostError.h"
 #include "io/PixelConversion.h"
 #include "pictures/StderrCapture.h"

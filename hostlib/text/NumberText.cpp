@@ -1,5 +1,5 @@
 // The one number grammar of the host and its front-ends.
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <algorithm>
 #include <charconv>

@@ -160,6 +160,8 @@ enum class Handle {
     Opacity
 };
 
+class EffectAccess;
+
 struct LoadOptions {
     std::string modulePath;   // empty: DefaultModulePath()
     HostKind host = HostKind::Compositor;
@@ -254,13 +256,24 @@ public:
     /// Whether a press grabbed a handle and the module is following the mouse.
     bool Dragging() const;
 
-    struct Impl;
-    /// For the library's own tools and tests, which make an Impl themselves.
-    explicit Effect(std::unique_ptr<Impl> impl);
-    Impl& Internals() { return *m_impl; }
-    const Impl& Internals() const { return *m_impl; }
+    // ---- The effect as JSON text, for front-ends that hand it on (a browser page, a report).
+    /// The parameters' values as `corvelle drag` reports them: {"shape": 1, "origin": [x, y], ...}
+    /// in parameter order, popups as choice numbers, origin in layer pixels, angle in degrees,
+    /// opacity in percent, colours as "#rrggbb", checkboxes as booleans.
+    std::string ParamsJson();
+    /// Sends the module one draw event for the window and returns what it stroked, in order:
+    /// [{"ops": [["M",x,y] | ["L",x,y] | ["A",cx,cy,r,startDeg,sweepDeg] | ["Z"]],
+    /// "rgba": [r,g,b,a] (0..1), "width": w, "dx": dx, "dy": dy}]. Window coordinates; whole
+    /// numbers fall on pixel centres, as the host's own canvas draws them. Throws Error when the
+    /// module fails the event.
+    std::string ControlStrokesJson();
 
 private:
+    struct Impl;
+    // The library's tests reach the host behind an Effect through their own header.
+    friend class EffectAccess;
+    explicit Effect(std::unique_ptr<Impl> impl);
+
     std::unique_ptr<Impl> m_impl;
 };
 

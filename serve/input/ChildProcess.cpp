@@ -1,6 +1,6 @@
 // Spawns helper programs with posix_spawn and reads their output with poll, so a program that
 // fills its error pipe never stalls the one being read.
-#include "serve/input/ChildProcess.h"
+#include "ChildProcess.h"
 
 #include <corvelle/corvelle.h>
 

@@ -1,12 +1,9 @@
 // Reads the preview's input frames through the library's picture and stream readers.
-#include "serve/input/InputFrames.h"
-
-#include "core/HostError.h"
-#include "io/FrameSequence.h"
-#include "io/RawFrames.h"
-#include "io/TestPicture.h"
+#include "InputFrames.h"
 
 #include <corvelle/convert.h>
+#include <corvelle/files.h>
+#include <corvelle/streams.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,15 +15,6 @@
 
 namespace corvelle::serve {
 namespace {
-
-Picture FromWorld(const World& world) {
-    Picture picture = MakePicture(world.Layout(), world.Width(), world.Height());
-    const std::size_t row = static_cast<std::size_t>(picture.RowBytes());
-    for (int y = 0; y < picture.height; ++y) {
-        std::memcpy(picture.bytes.data() + (row * static_cast<std::size_t>(y)), world.Row(y), row);
-    }
-    return picture;
-}
 
 class Fd {
 public:
@@ -115,7 +103,11 @@ Picture InputFrames::Read(long index, PixelFormat format) {
             ErrorKind::BadValue);
     }
     switch (m_spec.kind) {
-    case InputSpec::Kind::BuiltIn: return FromWorld(MakeTestPicture(format));
+    case InputSpec::Kind::BuiltIn: {
+        Picture picture = MakePicture(format, kTestPictureWidth, kTestPictureHeight);
+        DrawTestPicture(picture.View());
+        return picture;
+    }
     case InputSpec::Kind::Picture: return ReadPicture(m_spec.path, format);
     case InputSpec::Kind::Sequence: {
         const std::string name = FrameName(m_spec.path, Number(index));

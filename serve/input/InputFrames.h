@@ -5,7 +5,7 @@
 #include <corvelle/corvelle.h>
 #include <corvelle/pictures.h>
 
-#include "serve/input/VideoFile.h"
+#include "VideoFile.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
 // Probing and decoding video files with Debian's ffmpeg tools. Nothing ffprobe says is trusted
 // further than it is checked: sizes, counts and rates are bounded here, and every frame is read
 // to its exact byte count.
-#include "serve/input/VideoFile.h"
+#include "VideoFile.h"
 
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include <corvelle/corvelle.h>
 #include <corvelle/keyframes.h>

@@ -2,7 +2,7 @@
 // as straight RGBA 8-bit, exactly the frames a decode of the whole clip gives.
 #pragma once
 
-#include "serve/input/ChildProcess.h"
+#include "ChildProcess.h"
 
 #include <cstdint>
 #include <memory>

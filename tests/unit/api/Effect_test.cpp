@@ -2,7 +2,7 @@
 // errors and the controls.
 #include "CaseName.h"
 #include "ModuleUnderTest.h"
-#include "core/EffectImpl.h"
+#include "testing/Testing.h"
 #include "params/ParamSnapshot.h"
 #include "io/TestPicture.h"
 
@@ -29,7 +29,7 @@ LoadOptions Options(HostKind host = HostKind::Compositor, int width = 1920, int 
 }
 
 std::size_t UIUpdates(Effect& effect) {
-    return effect.Internals().host.Trace().Count("PF_UpdateParamUI");
+    return Internals(effect).host.Trace().Count("PF_UpdateParamUI");
 }
 
 TEST(EffectParamsTest, ListsTheThirteenParametersWithKeysRangesAndChoices) {
@@ -80,10 +80,10 @@ class EffectSetterTest : public testing::TestWithParam<SetCase> {};
 
 TEST_P(EffectSetterTest, RefusesWhatTheHostWouldRefuseAndStoresTheRest) {
     Effect effect(Options());
-    const nlohmann::ordered_json before = ParamSnapshot(effect.Internals().host);
+    const nlohmann::ordered_json before = ParamSnapshot(Internals(effect).host);
     if (!GetParam().refused) {
         GetParam().set(effect);
-        EXPECT_NE(ParamSnapshot(effect.Internals().host), before);
+        EXPECT_NE(ParamSnapshot(Internals(effect).host), before);
         return;
     }
     try {
@@ -92,7 +92,7 @@ TEST_P(EffectSetterTest, RefusesWhatTheHostWouldRefuseAndStoresTheRest) {
     } catch (const Error& e) {
         EXPECT_EQ(e.Kind(), ErrorKind::BadValue);
     }
-    EXPECT_EQ(ParamSnapshot(effect.Internals().host), before) << "a refused value changed the effect";
+    EXPECT_EQ(ParamSnapshot(Internals(effect).host), before) << "a refused value changed the effect";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,14 +138,14 @@ TEST(EffectParamsTest, ClampingKeepsAValueInsideTheValidRange) {
 TEST(EffectParamsTest, FixedValuesRoundTiesAwayFromZero) {
     Effect effect(Options());
     effect.SetNumber("angle", -0.5 / 65536.0);
-    EXPECT_EQ(effect.Internals().host.Param(effect.Param("angle").index).u.ad.value, -1);
+    EXPECT_EQ(Internals(effect).host.Param(effect.Param("angle").index).u.ad.value, -1);
     effect.SetNumber("angle", 1.5 / 65536.0);
-    EXPECT_EQ(effect.Internals().host.Param(effect.Param("angle").index).u.ad.value, 2);
+    EXPECT_EQ(Internals(effect).host.Param(effect.Param("angle").index).u.ad.value, 2);
 }
 
 TEST(EffectParamsTest, MaskOnlyRenamesAndGreysAndAnUnchangedValueSendsNothing) {
     Effect effect(Options());
-    effect.Internals().host.Trace().SetEnabled(true);
+    Internals(effect).host.Trace().SetEnabled(true);
     const std::size_t start = UIUpdates(effect);
     effect.SetCheckbox("mask_only", false);
     EXPECT_EQ(UIUpdates(effect), start) << "setting the value it has must not run the UI update";
@@ -179,7 +179,7 @@ TEST_P(EffectRenderTest, CallerBuffersWithPaddedRowsGiveTheHostsBytes) {
     const World picture = MakeTestPicture(c.format, kW, kH);
     World expected(c.format, kW, kH);
     World input = picture;
-    ASSERT_EQ(effect.Internals().host.Render(input, expected), PF_Err_NONE);
+    ASSERT_EQ(Internals(effect).host.Render(input, expected), PF_Err_NONE);
 
     const std::size_t pixelBytes = BytesPerPixel(c.format);
     const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(kW * pixelBytes + 24);

@@ -1,6 +1,6 @@
 // Parsing of the effect and host options, and their effect on a host running the module.
 #include "cli/options/EffectOptions.h"
-#include "core/EffectImpl.h"
+#include "testing/Testing.h"
 
 #include "CaseName.h"
 #include "KT_Corvelle.h"
@@ -235,8 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
 class AppliedOptionsTest : public testing::Test {
 protected:
     AppliedOptionsTest()
-        : m_effect(Effect::Impl::Create(CORVELLE_MODULE_PATH, Settings())),
-          m_host(m_effect.Internals().host) {}
+        : m_effect(MakeEffect(CORVELLE_MODULE_PATH, Settings())), m_host(Internals(m_effect).host) {}
     static HostSettings Settings() {
         HostSettings settings;
         settings.layerWidth = 200;

@@ -1,8 +1,7 @@
 // The output writer: every failing write, fsync and rename leaves the old file and no temporary
 // behind; links are followed, modes kept, and an unwritable file refused.
-#include "io/AtomicFile.h"
+#include <corvelle/files.h>
 #include "io/FileOps.h"
-#include "io/TempFiles.h"
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"

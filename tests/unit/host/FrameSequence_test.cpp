@@ -1,5 +1,5 @@
 // Frame patterns and frame ranges of image sequences.
-#include "io/FrameSequence.h"
+#include <corvelle/files.h>
 
 #include "CaseName.h"
 #include "core/HostError.h"

@@ -3,7 +3,7 @@
 #include "core/Host.h"
 #include "core/HostError.h"
 #include "core/World.h"
-#include "io/RawFrames.h"
+#include <corvelle/streams.h>
 #include "pictures/ImageFiles.h"
 
 #include "CaseName.h"
@@ -32,7 +32,7 @@ TEST(RawFrameReaderTest, AnEmptyStreamIsAtItsEndBeforeAnyFrame) {
     RawFrameReader reader(dir / "empty.raw");
     EXPECT_TRUE(reader.AtEnd());
     World world(PixelLayout::Argb8, 2, 2);
-    EXPECT_FALSE(reader.Next(world));
+    EXPECT_FALSE(reader.Next(world.View()));
 }
 
 TEST(RawFrameReaderTest, ReadsWholeFramesIntoPaddedRowsAndRefusesAShortOne) {
@@ -41,12 +41,12 @@ TEST(RawFrameReaderTest, ReadsWholeFramesIntoPaddedRowsAndRefusesAShortOne) {
     RawFrameReader reader(dir / "frames.raw");
     ASSERT_FALSE(reader.AtEnd());
     World world(PixelLayout::Argb8, 2, 2, 4);
-    ASSERT_TRUE(reader.Next(world));
+    ASSERT_TRUE(reader.Next(world.View()));
     EXPECT_EQ(world.Row(1)[7], 'a');
     EXPECT_TRUE(world.PaddingIntact());
-    ASSERT_TRUE(reader.Next(world));
+    ASSERT_TRUE(reader.Next(world.View()));
     try {
-        reader.Next(world);
+        reader.Next(world.View());
         FAIL() << "a frame one byte short was taken";
     } catch (const HostError& e) {
         EXPECT_EQ(e.Kind(), ErrorKind::IO);

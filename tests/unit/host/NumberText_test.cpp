@@ -1,5 +1,5 @@
 // The one number grammar: what each reader takes, and what none of them takes.
-#include "text/NumberText.h"
+#include <corvelle/text.h>
 
 #include "CaseName.h"
 

@@ -4,7 +4,7 @@
 
 #include <corvelle/keyframes.h>
 
-#include "core/EffectImpl.h"
+#include "testing/Testing.h"
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"
@@ -232,14 +232,14 @@ TEST(KeyframeApply, SetsValuesAndTimeForRendersAndEvents) {
     std::vector<uint8_t> out(in.size());
     effect.Render(ConstImageView{in.data(), 64, 36, 64 * 4, PixelFormat::Argb8},
                   ImageView{out.data(), 64, 36, 64 * 4, PixelFormat::Argb8});
-    const PF_InData& rendered = effect.Internals().host.InData();
+    const PF_InData& rendered = Internals(effect).host.InData();
     EXPECT_EQ(3003, rendered.current_time);
     EXPECT_EQ(1001, rendered.time_step);
     EXPECT_EQ(30000u, rendered.time_scale);
 
     keys.Apply(effect, 9);
     effect.Press(0, 0);
-    const PF_InData& event = effect.Internals().host.InData();
+    const PF_InData& event = Internals(effect).host.InData();
     EXPECT_EQ(9009, event.current_time);
     EXPECT_EQ(1001, event.time_step);
     EXPECT_EQ(30000u, event.time_scale);

@@ -2,33 +2,35 @@
 // that no two of them disagree on signs, exponents or surrounding blanks (none are accepted).
 #pragma once
 
+#include <corvelle/corvelle.h>
+
 #include <cstdint>
 #include <string_view>
 
 namespace corvelle {
 
 /// Decimal digits only (no sign), at most 18 of them, within [min, max]; false otherwise.
-bool ParseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& value);
+CORVELLE_API bool ParseUnsigned(std::string_view text, uint64_t min, uint64_t max, uint64_t& value);
 
 /// "WxH": two ParseUnsigned sides from 1 to `maxSide` around one 'x'; false otherwise.
-bool ParseSize(std::string_view text, uint64_t maxSide, uint64_t& width, uint64_t& height);
+CORVELLE_API bool ParseSize(std::string_view text, uint64_t maxSide, uint64_t& width, uint64_t& height);
 
 /// An optional sign and decimal digits, within [min, max]; false otherwise.
-bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);
+CORVELLE_API bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t& value);
 
 /// [+-]digits[.digits][e[+-]digits] (a point alone needs a digit beside it) as the nearest
 /// finite double; no hexadecimal, no inf or nan, no blanks. False otherwise, value untouched.
-bool ParseDecimal(std::string_view text, double& value);
+CORVELLE_API bool ParseDecimal(std::string_view text, double& value);
 
 /// [+-]digits[.digits] in 16.16 fixed point, rounded to nearest with ties away from zero,
 /// computed exactly from the digits; false when malformed or outside the 16.16 range.
-bool ParseFixed16(std::string_view text, int32_t& value);
+CORVELLE_API bool ParseFixed16(std::string_view text, int32_t& value);
 
 /// A decimal or a ratio "N/D" of two decimals (D not 0), as the nearest double.
-bool ParseDecimalOrRatio(std::string_view text, double& value);
+CORVELLE_API bool ParseDecimalOrRatio(std::string_view text, double& value);
 
 /// A colour as RRGGBB in hexadecimal (either case), '#' optional, into red, green and blue;
 /// false otherwise, rgb untouched.
-bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]);
+CORVELLE_API bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]);
 
 }   // namespace corvelle

@@ -1,0 +1,77 @@
+// Streams of raw frames in a pixel format's own layout: rows top first, no padding, frame after
+// frame; compositor 8-bit a,r,g,b bytes, compositor 16-bit a,r,g,b little-endian uint16
+// (0..32768), editor 8-bit b,g,r,a bytes, editor float b,g,r,a little-endian float32. And the
+// built-in picture rendered when a front-end is given no input.
+#pragma once
+
+#include <corvelle/corvelle.h>
+#include <corvelle/files.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvelle {
+
+/// The bytes of one frame of `width` × `height` in `format`.
+CORVELLE_API std::size_t RawFrameBytes(PixelFormat format, int width, int height);
+
+class CORVELLE_API RawFrameReader {
+public:
+    /// Opens `path`, or standard input for "-"; throws Error when it cannot be opened.
+    explicit RawFrameReader(const std::string& path);
+    ~RawFrameReader();
+    RawFrameReader(const RawFrameReader&) = delete;
+    RawFrameReader& operator=(const RawFrameReader&) = delete;
+
+    /// Whether the stream has ended between frames, waiting for its next byte if need be; lets
+    /// a caller refuse an empty stream before allocating a frame or touching an output.
+    bool AtEnd();
+    /// Fills `frame` with the next frame, straight into its rows; false when the stream ends
+    /// between frames. A frame cut short throws Error (IO) saying how many bytes were missing.
+    bool Next(const ImageView& frame);
+    long FramesRead() const { return m_frames; }
+    const std::string& Name() const { return m_name; }
+
+private:
+    /// Reads up to `size` bytes, fewer only at the end of the stream.
+    std::size_t ReadUpTo(uint8_t* data, std::size_t size);
+
+    std::string m_name;
+    int m_fd = -1;
+    bool m_owned = false;
+    long m_frames = 0;
+    bool m_peeked = false;   // m_peek holds the next frame's first byte
+    bool m_ended = false;
+    uint8_t m_peek = 0;
+};
+
+class CORVELLE_API RawFrameWriter {
+public:
+    /// Writes to standard output for "-" (frames appear as they are rendered), otherwise to a
+    /// temporary file renamed over `path` by Finish().
+    explicit RawFrameWriter(const std::string& path);
+    /// Appends one frame; throws Error on failure.
+    void Write(const ConstImageView& frame);
+    /// Makes a file output appear; without it the temporary file is removed.
+    void Finish();
+
+private:
+    std::string m_name;
+    std::unique_ptr<AtomicFile> m_file;
+    std::vector<uint8_t> m_buffer;
+};
+
+constexpr int kTestPictureWidth = 1920;
+constexpr int kTestPictureHeight = 1080;
+
+/// Draws the built-in picture over the whole of `out` (any format and size). Top half: a hue
+/// sweep across whose brightness falls from 1 to 0.2 downward; then the same sweep at full
+/// brightness with saturation falling from 1 to 0; then a grey ramp from black to white; at the
+/// bottom the hue sweep over an alpha ramp from 0 to 1. Only + − × ÷ and floor are used, so every
+/// build gives the same values.
+CORVELLE_API void DrawTestPicture(const ImageView& out);
+
+}   // namespace corvelle

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace corvelle::test {
 namespace {
@@ -52,6 +53,32 @@ void Configure(RenderRig& rig, const Setting& s) {
     rig.Checkbox(PARAM_INVERT, s.invert).Checkbox(PARAM_MASK_ONLY, s.maskOnly);
 }
 
+// Every mode, fill, inversion and mask-only setting, under two fills; the falloffs and shapes
+// take turns so that each meets many modes.
+std::vector<Setting> AllSettings() {
+    struct Fill {
+        A_u_char red, green, blue;
+        double opacity;
+    };
+    const Fill fills[] = {{210, 90, 30, 70}, {255, 0, 128, 100}};
+    std::vector<Setting> settings;
+    for (const Fill& colour : fills) {
+        for (A_long blend = 1; blend <= 25; ++blend) {
+            for (A_long fill = 1; fill <= 2; ++fill) {
+                for (const bool invert : {false, true}) {
+                    for (const bool mask_only : {false, true}) {
+                        const int index = (int)settings.size();
+                        settings.push_back(Setting{blend, fill, invert, mask_only, 1 + index % 6,
+                                                   1 + (index / 6) % 2, colour.red, colour.green, colour.blue,
+                                                   colour.opacity});
+                    }
+                }
+            }
+        }
+    }
+    return settings;
+}
+
 TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
     World bytes_in(PixelLayout::Argb8, kWidth, kHeight, 4);
     FillPattern(bytes_in);
@@ -71,57 +98,29 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
         }
     }
 
-    struct Fill {
-        A_u_char red, green, blue;
-        double opacity;
-    };
-    const Fill fills[] = {{210, 90, 30, 70}, {255, 0, 128, 100}};
-    int index = 0;
-    for (const Fill& fill_colour : fills) {
-        for (A_long blend = 1; blend <= 25; ++blend) {
-            for (A_long fill = 1; fill <= 2; ++fill) {
-                for (const bool invert : {false, true}) {
-                    for (const bool mask_only : {false, true}) {
-                        const Setting s{blend,
-                                        fill,
-                                        invert,
-                                        mask_only,
-                                        1 + index % 6,
-                                        1 + (index / 6) % 2,
-                                        fill_colour.red,
-                                        fill_colour.green,
-                                        fill_colour.blue,
-                                        fill_colour.opacity};
-                        ++index;
-                        SCOPED_TRACE(Describe(s));
-                        RenderRig compositor(HostApp::AfterEffects);
-                        RenderRig editor(HostApp::Premiere);
-                        RenderRig editor_bytes(HostApp::Premiere);
-                        Configure(compositor, s);
-                        Configure(editor, s);
-                        Configure(editor_bytes, s);
-                        World bytes_out(PixelLayout::Argb8, kWidth, kHeight, 4);
-                        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
-                        World bgra_out(PixelLayout::Bgra8, kWidth, kHeight);
-                        ASSERT_EQ(compositor.Render(bytes_in, bytes_out), PF_Err_NONE);
-                        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
-                        ASSERT_EQ(editor_bytes.Render(bgra_in, bgra_out), PF_Err_NONE);
-                        for (A_long y = 0; y < kHeight; ++y) {
-                            for (A_long x = 0; x < kWidth; ++x) {
-                                const uint8_t* got = bytes_out.PixelAt(x, y);
-                                const PF_PixelFloat want = GetFloat(floats_out, x, y);
-                                const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red),
-                                                             Byte8(want.green), Byte8(want.blue)};
-                                ASSERT_EQ(std::memcmp(got, expected, 4), 0) << "at " << x << "," << y;
-                                const uint8_t* got_bgra = bgra_out.PixelAt(x, y);
-                                const uint8_t expected_bgra[4] = {expected[3], expected[2], expected[1],
-                                                                  expected[0]};
-                                ASSERT_EQ(std::memcmp(got_bgra, expected_bgra, 4), 0)
-                                    << "editor bytes at " << x << "," << y;
-                            }
-                        }
-                    }
-                }
+    for (const Setting& s : AllSettings()) {
+        SCOPED_TRACE(Describe(s));
+        RenderRig compositor(HostApp::AfterEffects);
+        RenderRig editor(HostApp::Premiere);
+        RenderRig editor_bytes(HostApp::Premiere);
+        Configure(compositor, s);
+        Configure(editor, s);
+        Configure(editor_bytes, s);
+        World bytes_out(PixelLayout::Argb8, kWidth, kHeight, 4);
+        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
+        World bgra_out(PixelLayout::Bgra8, kWidth, kHeight);
+        ASSERT_EQ(compositor.Render(bytes_in, bytes_out), PF_Err_NONE);
+        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
+        ASSERT_EQ(editor_bytes.Render(bgra_in, bgra_out), PF_Err_NONE);
+        for (A_long y = 0; y < kHeight; ++y) {
+            for (A_long x = 0; x < kWidth; ++x) {
+                const PF_PixelFloat want = GetFloat(floats_out, x, y);
+                const uint8_t expected[4] = {Byte8(want.alpha), Byte8(want.red), Byte8(want.green),
+                                             Byte8(want.blue)};
+                ASSERT_EQ(std::memcmp(bytes_out.PixelAt(x, y), expected, 4), 0) << "at " << x << "," << y;
+                const uint8_t expected_bgra[4] = {expected[3], expected[2], expected[1], expected[0]};
+                ASSERT_EQ(std::memcmp(bgra_out.PixelAt(x, y), expected_bgra, 4), 0)
+                    << "editor bytes at " << x << "," << y;
             }
         }
     }

@@ -36,7 +36,7 @@ ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& c
     : m_keys(LoadKeyFile(options.keys, options.host)),
       m_layer(ReadLayer(options.host, input)),
       m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
-      m_window(m_session.GetHost(), options.window, m_layer.Width(), m_layer.Height()) {
+      m_window(m_session.GetHost(), ToWindowOptions(options.window), m_layer.Width(), m_layer.Height()) {
     ShowFrame(m_session.GetEffect(), m_keys, options.keys.frame.value_or(0));
 }
 

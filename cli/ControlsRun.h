@@ -23,7 +23,7 @@ namespace corvelle {
 struct ControlsOptions {
     EffectOptions effect;
     HostOptions host;
-    WindowOptions window;
+    WindowSpec window;
     KeyOptions keys;
 };
 

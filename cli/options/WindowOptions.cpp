@@ -1,8 +1,6 @@
 // Reads the window options; a bad value stops the command before anything is loaded.
 #include "cli/options/WindowOptions.h"
 
-#include "core/HostError.h"
-#include "params/ModuleDescription.h"
 #include <corvelle/text.h>
 
 #include <cmath>
@@ -23,9 +21,9 @@ void RequireWithin(double value, long limit, const std::string& what, const std:
     if (std::fabs(value) > static_cast<double>(limit)) {
         const std::size_t comma = text.find(',');
         const std::string typed = first ? text.substr(0, comma) : text.substr(comma + 1);
-        throw HostError(what + ": " + typed + " is not between -" + std::to_string(limit) + " and " +
-                            std::to_string(limit),
-                        ErrorKind::BadValue);
+        throw Error(what + ": " + typed + " is not between -" + std::to_string(limit) + " and " +
+                        std::to_string(limit),
+                    ErrorKind::BadValue);
     }
 }
 
@@ -34,7 +32,7 @@ template <class Parse>
 void RefuseAsParseError(Parse&& parse) {
     try {
         parse();
-    } catch (const HostError& e) {
+    } catch (const Error& e) {
         throw CLI::ValidationError(e.what());
     }
 }
@@ -45,7 +43,7 @@ void ParseNumberPair(const std::string& text, const std::string& what, double& x
     const std::size_t comma = text.find(',');
     if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), x) ||
         !ParseNumber(text.substr(comma + 1), y)) {
-        throw HostError(what + ": expected two numbers as X,Y, got \"" + text + "\"", ErrorKind::BadValue);
+        throw Error(what + ": expected two numbers as X,Y, got \"" + text + "\"", ErrorKind::BadValue);
     }
 }
 
@@ -54,22 +52,21 @@ WindowPixel ParseWindowPixel(const std::string& text, const std::string& what) {
     double y = 0.0;
     ParseNumberPair(text, what, x, y);
     if (x != std::trunc(x) || y != std::trunc(y)) {
-        throw HostError(what + ": window pixels are whole numbers, got \"" + text + "\"",
-                        ErrorKind::BadValue);
+        throw Error(what + ": window pixels are whole numbers, got \"" + text + "\"", ErrorKind::BadValue);
     }
     RequireWithin(x, kMaxWindowPixel, what, text, true);
     RequireWithin(y, kMaxWindowPixel, what, text, false);
     return WindowPixel{static_cast<int>(x), static_cast<int>(y)};
 }
 
-void AddWindowOptions(CLI::App& app, WindowOptions& options) {
+void AddWindowOptions(CLI::App& app, WindowSpec& options) {
     app.add_option_function<std::string>(
            "--window",
            [&options](const std::string& text) {
                if (text == "layer") {
-                   options.kind = WindowKind::Layer;
+                   options.kind = WindowSpec::Kind::Layer;
                } else if (text == "comp") {
-                   options.kind = WindowKind::Comp;
+                   options.kind = WindowSpec::Kind::Composition;
                } else {
                    throw CLI::ValidationError("--window", "expected layer or comp, got \"" + text + "\"");
                }

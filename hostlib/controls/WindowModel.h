@@ -1,18 +1,14 @@
 // The window the module's controls are shown in: its kind, zoom and where the layer sits.
 #pragma once
 
+#include <corvelle/corvelle.h>
+
 namespace corvelle {
 
 enum class WindowKind { Layer, Comp };
 
-/// The zooms a window can have, as the host's own windows offer them.
-constexpr double kMinZoom = 1.0 / 64.0;
-constexpr double kMaxZoom = 64.0;
-
-/// Whether `zoom` lies in kMinZoom..kMaxZoom (so it is finite, normal and positive; NaN is not).
-inline bool IsWindowZoom(double zoom) {
-    return zoom >= kMinZoom && zoom <= kMaxZoom;
-}
+constexpr double kMinZoom = kMinWindowZoom;
+constexpr double kMaxZoom = kMaxWindowZoom;
 
 /// Where the layer sits in the window: window = layer × zoom + offset in a layer window, and
 /// window = (layer + layer position) × zoom + offset in a composition window.
@@ -25,10 +21,16 @@ struct WindowOptions {
     double layerPosY = 0.0;
 };
 
-/// A whole window pixel, as mouse events give it.
-struct WindowPixel {
-    int x = 0;
-    int y = 0;
-};
+/// The host's window as a front-end describes it.
+inline WindowOptions ToWindowOptions(const WindowSpec& spec) {
+    WindowOptions window;
+    window.kind = spec.kind == WindowSpec::Kind::Composition ? WindowKind::Comp : WindowKind::Layer;
+    window.zoom = spec.zoom;
+    window.offsetX = spec.offsetX;
+    window.offsetY = spec.offsetY;
+    window.layerPosX = spec.layerPosX;
+    window.layerPosY = spec.layerPosY;
+    return window;
+}
 
 }   // namespace corvelle

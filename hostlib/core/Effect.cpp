@@ -635,13 +635,7 @@ void Effect::Render(const ConstImageView& input, const ImageView& output) {
 // ---- Controls ---------------------------------------------------------------------------------
 
 void Effect::SetWindow(const WindowSpec& spec) {
-    WindowOptions window;
-    window.kind = spec.kind == WindowSpec::Kind::Composition ? WindowKind::Comp : WindowKind::Layer;
-    window.zoom = spec.zoom;
-    window.offsetX = spec.offsetX;
-    window.offsetY = spec.offsetY;
-    window.layerPosX = spec.layerPosX;
-    window.layerPosY = spec.layerPosY;
+    const WindowOptions window = ToWindowOptions(spec);
     // Made now, so a window the host cannot show is refused here rather than at the next event.
     auto made = std::make_unique<EventWindow>(m_impl->host, window, LayerWidth(), LayerHeight());
     m_impl->window = window;

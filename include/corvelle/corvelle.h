@@ -145,6 +145,21 @@ struct WindowSpec {
     double layerPosX = 0.0, layerPosY = 0.0;
 };
 
+/// The zooms a window can have, as the host's own windows offer them.
+constexpr double kMinWindowZoom = 1.0 / 64.0;
+constexpr double kMaxWindowZoom = 64.0;
+
+/// Whether `zoom` lies in kMinWindowZoom..kMaxWindowZoom (so it is finite and positive; NaN is not).
+constexpr bool IsWindowZoom(double zoom) {
+    return zoom >= kMinWindowZoom && zoom <= kMaxWindowZoom;
+}
+
+/// A whole window pixel, as mouse events give it.
+struct WindowPixel {
+    int x = 0;
+    int y = 0;
+};
+
 /// Where the module's handles are, as its hit test names them (0 is none).
 enum class Handle {
     None = 0,

@@ -70,7 +70,7 @@ std::vector<Case> Cases() {
     cases.push_back({"band_gaussian_rotated", rotated});
     EffectOptions luminosity;
     luminosity.blend = "luminosity";
-    luminosity.color = PF_Pixel{255, 40, 160, 220};
+    luminosity.color = Color8{40, 160, 220, 255};
     cases.push_back({"luminosity", luminosity});
     EffectOptions rectangle;
     rectangle.shape = "rectangle";

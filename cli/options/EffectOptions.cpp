@@ -78,7 +78,7 @@ void AddDecimalOption(CLI::App* app, const std::string& name, std::optional<doub
     AddParsedOption(app, name, target, ParseDouble, "a finite number", valueText, description);
 }
 
-void AddFixedOption(CLI::App* app, const std::string& name, std::optional<PF_Fixed>& target,
+void AddFixedOption(CLI::App* app, const std::string& name, std::optional<int32_t>& target,
                     const std::string& valueText, const std::string& description) {
     AddParsedOption(app, name, target, ParseFixed, "a decimal number from -32768 to 32767.9999847412109375",
                     valueText, description);
@@ -147,7 +147,7 @@ void ApplyPopup(Effect& effect, const char* key, const std::string& option,
 
 }   // namespace
 
-bool ParseFixed(const std::string& text, PF_Fixed& value) {
+bool ParseFixed(const std::string& text, int32_t& value) {
     int32_t v = 0;
     if (!ParseFixed16(text, v))
         return false;
@@ -165,7 +165,7 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
            "--origin",
            [&options](const std::string& text) {
                const std::size_t comma = text.find(',');
-               PF_FixedPoint p{0, 0};
+               FixedPoint16 p;
                if (comma == std::string::npos || !ParseFixed(text.substr(0, comma), p.x) ||
                    !ParseFixed(text.substr(comma + 1), p.y)) {
                    throw BadValue("--origin", "X,Y in layer pixels", text);
@@ -185,12 +185,7 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
                uint8_t rgb[3] = {};
                if (!ParseHexRgb(text, rgb))
                    throw BadValue("--color", "RRGGBB in hexadecimal", text);
-               PF_Pixel c{};
-               c.alpha = 255;
-               c.red = rgb[0];
-               c.green = rgb[1];
-               c.blue = rgb[2];
-               options.color = c;
+               options.color = Color8{rgb[0], rgb[1], rgb[2], 255};
            },
            "fill colour RRGGBB ('#' optional)")
         ->option_text("RRGGBB");
@@ -304,10 +299,7 @@ void ApplyEffectOptions(const EffectOptions& options, Effect& effect) {
         Apply("--feather", [&] { effect.SetNumber("feather", *options.feather); });
     ApplyPopup(effect, "fill", "--fill", options.fill);
     if (options.color) {
-        Apply("--color", [&] {
-            effect.SetColor("color",
-                            Color8{options.color->red, options.color->green, options.color->blue, 255});
-        });
+        Apply("--color", [&] { effect.SetColor("color", *options.color); });
     }
     if (options.opacity)
         Apply("--opacity", [&] { effect.SetFixed("opacity", *options.opacity); });

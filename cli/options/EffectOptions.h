@@ -5,28 +5,35 @@
 #include "core/Host.h"
 #include "core/World.h"
 
-#include "host/AE_Effect.h"
+#include <corvelle/corvelle.h>
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace corvelle {
+
+/// A point in layer pixels as 16.16 numbers, rounded from the decimals typed.
+struct FixedPoint16 {
+    int32_t x = 0;
+    int32_t y = 0;
+};
 
 /// One parameter option per effect parameter; an option left out keeps the effect's default.
 /// Popups hold the text as given (a choice name or an integer): names are matched against the
 /// choices the module registers, so they are resolved only after ParamsSetup.
 struct EffectOptions {
     std::optional<std::string> shape;
-    std::optional<PF_FixedPoint> origin;   // layer pixels, 16.16
+    std::optional<FixedPoint16> origin;   // layer pixels, 16.16
     std::optional<double> width;
     std::optional<double> height;
-    std::optional<PF_Fixed> angle;   // degrees, 16.16
+    std::optional<int32_t> angle;   // degrees, 16.16
     std::optional<double> feather;
     std::optional<std::string> fill;
-    std::optional<PF_Pixel> color;     // alpha always 255
-    std::optional<PF_Fixed> opacity;   // percent, 16.16
+    std::optional<Color8> color;      // alpha always 255
+    std::optional<int32_t> opacity;   // percent, 16.16
     std::optional<std::string> blend;
     bool invert = false;   // only switches on: off is the default
     bool maskOnly = false;
@@ -62,7 +69,7 @@ void ApplyEffectOptions(const EffectOptions& options, Effect& effect);
 
 /// A decimal number ([+-]digits[.digits]) in 16.16, rounded to nearest with ties away from
 /// zero, computed exactly from the digits; false when malformed or outside the 16.16 range.
-bool ParseFixed(const std::string& text, PF_Fixed& value);
+bool ParseFixed(const std::string& text, int32_t& value);
 /// A finite decimal number from the whole text (ParseDecimal); false otherwise.
 bool ParseDouble(const std::string& text, double& value);
 

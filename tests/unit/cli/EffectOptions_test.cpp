@@ -302,12 +302,12 @@ TEST_F(AppliedOptionsTest, LeftOutOptionsKeepTheDefaults) {
 
 TEST_F(AppliedOptionsTest, ValuesReachTheirParameters) {
     EffectOptions options;
-    options.origin = PF_FixedPoint{3 << 16, -(7 << 16)};
+    options.origin = FixedPoint16{3 << 16, -(7 << 16)};
     options.width = 0.1;
     options.height = 15000.0;
     options.feather = 0.0;
     options.angle = -(90 << 16);
-    options.color = PF_Pixel{255, 1, 2, 3};
+    options.color = Color8{1, 2, 3, 255};
     options.opacity = 100 << 16;
     options.invert = true;
     ApplyEffectOptions(options, m_effect);

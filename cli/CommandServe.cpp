@@ -144,12 +144,10 @@ void RunServe(const ServeOptions& options, const CommandContext& context) {
     config.preview.fps = options.fps;
     config.preview.output = options.output;
     config.preview.modulePath = options.host.modulePath;
-    config.preview.host =
-        options.host.settings.app == HostApp::Premiere ? HostKind::Editor : HostKind::Compositor;
+    config.preview.host = options.host.host;
     config.preview.depth = static_cast<int>(options.host.depth);
-    config.preview.pixelAspect =
-        Rational{options.host.settings.pixelAspect.num, options.host.settings.pixelAspect.den};
-    config.preview.threads = options.host.settings.threads;
+    config.preview.pixelAspect = options.host.render.pixelAspect;
+    config.preview.threads = options.host.render.threads;
     const EffectOptions effect = options.effect;
     config.preview.applyStartOptions = [effect](Effect& e) { ApplyEffectOptions(effect, e); };
     config.listenAddress = options.listen;

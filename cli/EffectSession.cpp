@@ -13,7 +13,7 @@ std::string SizeText(A_long width, A_long height) {
 EffectSession::EffectSession(const EffectOptions& effect, const HostOptions& hostOptions,
                              const CommandContext& context, A_long layerWidth, A_long layerHeight)
     : m_layout(WorldLayout(hostOptions)),
-      m_effect(MakeEffect(hostOptions.modulePath, MakeHostSettings(hostOptions, layerWidth, layerHeight),
+      m_effect(MakeEffect(MakeLoadOptions(hostOptions, layerWidth, layerHeight), hostOptions.render,
                           context.faults)) {
     ApplyEffectOptions(effect, m_effect);
 }

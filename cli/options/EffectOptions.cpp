@@ -1,7 +1,6 @@
 // Parses the effect and host options and applies them to a Host by persistent parameter id.
 #include "cli/options/EffectOptions.h"
 
-#include "core/ModuleLibrary.h"
 #include <corvelle/text.h>
 
 #include <cctype>
@@ -22,7 +21,7 @@ bool ParseWhole(const std::string& text, uint64_t min, uint64_t max, uint64_t& v
 }
 
 /// "N/D" with 0 < N and 0 < D, and N <= D when `atMostOne`.
-bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio) {
+bool ParseRatio(const std::string& text, bool atMostOne, Rational& ratio) {
     const std::size_t slash = text.find('/');
     if (slash == std::string::npos)
         return false;
@@ -34,8 +33,8 @@ bool ParseRatio(const std::string& text, bool atMostOne, PF_RationalScale& ratio
         return false;
     if (atMostOne && num > den)
         return false;
-    ratio.num = static_cast<A_long>(num);
-    ratio.den = static_cast<A_u_long>(den);
+    ratio.num = static_cast<int32_t>(num);
+    ratio.den = static_cast<uint32_t>(den);
     return true;
 }
 
@@ -118,8 +117,8 @@ void Apply(const std::string& option, Set&& set) {
     } catch (const Error& e) {
         const std::string what = e.what();
         const std::size_t colon = what.find(": ");
-        throw HostError(option + ": " + (colon == std::string::npos ? what : what.substr(colon + 2)),
-                        e.Kind(), e.ModuleCode());
+        throw Error(option + ": " + (colon == std::string::npos ? what : what.substr(colon + 2)), e.Kind(),
+                    e.ModuleCode());
     }
 }
 
@@ -134,7 +133,7 @@ void ApplyPopup(Effect& effect, const char* key, const std::string& option,
             // choice the module offers.
             const std::size_t offered = effect.Param(key).choices.size();
             if (value < 1 || static_cast<uint64_t>(value) > offered) {
-                throw HostError(
+                throw Error(
                     std::string(key) + ": " + *text + " is not a choice from 1 to " + std::to_string(offered),
                     ErrorKind::BadValue);
             }
@@ -198,8 +197,7 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options) {
 }
 
 void AddHostOptions(CLI::App* app, HostOptions& options) {
-    AddWordOption(app, "--host", options.settings.app,
-                  {{"ae", HostApp::AfterEffects}, {"premiere", HostApp::Premiere}},
+    AddWordOption(app, "--host", options.host, {{"ae", HostKind::Compositor}, {"premiere", HostKind::Editor}},
                   "host to act as: ae (compositor, default) or premiere (editor)");
     AddWordOption(app, "--depth", options.depth,
                   {{"8", WorldDepth::Bits8}, {"16", WorldDepth::Bits16}, {"32", WorldDepth::Bits32}},
@@ -207,7 +205,7 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
     app->add_option_function<std::string>(
            "--par",
            [&options](const std::string& text) {
-               if (!ParseRatio(text, false, options.settings.pixelAspect)) {
+               if (!ParseRatio(text, false, options.render.pixelAspect)) {
                    throw BadValue("--par", "a pixel aspect ratio N/D with N, D > 0", text);
                }
            },
@@ -219,14 +217,14 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
                const std::size_t comma = text.find(',');
                const std::string x = text.substr(0, comma);
                const std::string y = comma == std::string::npos ? x : text.substr(comma + 1);
-               if (!ParseRatio(x, true, options.settings.downsampleX) ||
-                   !ParseRatio(y, true, options.settings.downsampleY)) {
+               if (!ParseRatio(x, true, options.render.downsampleX) ||
+                   !ParseRatio(y, true, options.render.downsampleY)) {
                    throw BadValue("--downsample", "N/D or NX/DX,NY/DY with 0 < N <= D", text);
                }
            },
            "render downsampled by N/D, or NX/DX,NY/DY per axis")
         ->option_text("N/D[,N/D]");
-    AddWordOption(app, "--quality", options.settings.quality, {{"hi", PF_Quality_HI}, {"lo", PF_Quality_LO}},
+    AddWordOption(app, "--quality", options.render.highQuality, {{"hi", true}, {"lo", false}},
                   "render quality: hi (default) or lo");
     app->add_option_function<std::string>(
            "--threads",
@@ -234,7 +232,7 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
                uint64_t n = 0;
                if (!ParseWhole(text, 0, 1024, n))
                    throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
-               options.settings.threads = static_cast<unsigned>(n);
+               options.render.threads = static_cast<unsigned>(n);
            },
            "threads that share a render's rows; 0 = all cores (default)")
         ->option_text("N");
@@ -253,32 +251,33 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
         ->option_text("PATH");
 }
 
-PixelLayout WorldLayout(const HostOptions& options) {
-    switch (options.settings.app) {
-    case HostApp::AfterEffects:
+PixelFormat WorldLayout(const HostOptions& options) {
+    switch (options.host) {
+    case HostKind::Compositor:
         if (options.depth == WorldDepth::Bits8)
-            return PixelLayout::Argb8;
+            return PixelFormat::Argb8;
         if (options.depth == WorldDepth::Bits16)
-            return PixelLayout::Argb16;
-        throw HostError("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32",
-                        ErrorKind::BadValue);
-    case HostApp::Premiere:
+            return PixelFormat::Argb16;
+        throw Error("--depth: the compositor (--host ae) renders 8 or 16 bits, not 32", ErrorKind::BadValue);
+    case HostKind::Editor:
         if (options.depth == WorldDepth::Bits8)
-            return PixelLayout::Bgra8;
+            return PixelFormat::Bgra8;
         if (options.depth == WorldDepth::Bits32)
-            return PixelLayout::BgraFloat;
-        throw HostError("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16",
-                        ErrorKind::BadValue);
+            return PixelFormat::BgraFloat;
+        throw Error("--depth: the editor (--host premiere) renders 8 or 32 bits, not 16",
+                    ErrorKind::BadValue);
     }
-    throw HostError("--host: unknown host", ErrorKind::BadValue);
+    throw Error("--host: unknown host", ErrorKind::BadValue);
 }
 
-HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight) {
+LoadOptions MakeLoadOptions(const HostOptions& options, int layerWidth, int layerHeight) {
     WorldLayout(options);   // refuse a depth the host cannot render before anything runs
-    HostSettings settings = options.settings;
-    settings.layerWidth = layerWidth;
-    settings.layerHeight = layerHeight;
-    return settings;
+    LoadOptions load;
+    load.modulePath = options.modulePath;
+    load.host = options.host;
+    load.layerWidth = layerWidth;
+    load.layerHeight = layerHeight;
+    return load;
 }
 
 void ApplyEffectOptions(const EffectOptions& options, Effect& effect) {

@@ -2,9 +2,6 @@
 // shared by every subcommand that runs the effect.
 #pragma once
 
-#include "core/Host.h"
-#include "core/World.h"
-
 #include <corvelle/corvelle.h>
 
 #include <CLI/CLI.hpp>
@@ -44,7 +41,8 @@ struct EffectOptions {
 enum class WorldDepth { Bits8 = 8, Bits16 = 16, Bits32 = 32 };
 
 struct HostOptions {
-    HostSettings settings;   // all but the layer size, which the layer decides
+    HostKind host = HostKind::Compositor;
+    RenderSettings render;   // downsample, pixel aspect, quality and threads
     WorldDepth depth = WorldDepth::Bits8;
     std::string modulePath;                   // empty = the module beside the command
     long long maxPixels = 16384LL * 8192LL;   // picture inputs with more are refused unread
@@ -56,14 +54,14 @@ void AddEffectOptions(CLI::App* app, EffectOptions& options);
 /// Adds --host, --depth, --par, --downsample, --quality, --threads, --module and --max-pixels.
 void AddHostOptions(CLI::App* app, HostOptions& options);
 
-/// The settings for a Host rendering a layer of `layerWidth` × `layerHeight`. Throws HostError
+/// What loads the effect for a layer of `layerWidth` × `layerHeight`. Throws Error (BadValue)
 /// when the chosen host cannot render the chosen depth.
-HostSettings MakeHostSettings(const HostOptions& options, A_long layerWidth, A_long layerHeight);
-/// The world layout the chosen host renders at the chosen depth; throws HostError as above.
-PixelLayout WorldLayout(const HostOptions& options);
+LoadOptions MakeLoadOptions(const HostOptions& options, int layerWidth, int layerHeight);
+/// The pixel format the chosen host renders at the chosen depth; throws Error as above.
+PixelFormat WorldLayout(const HostOptions& options);
 
 /// Sets every given option on a host after ParamsSetup, finding each parameter by its
-/// key through the public setters. Throws HostError for a popup name
+/// key through the public setters. Throws Error for a popup name
 /// the module does not offer, a value outside a slider's valid range, or a refused update.
 void ApplyEffectOptions(const EffectOptions& options, Effect& effect);
 

@@ -35,7 +35,7 @@ std::optional<Keyframes> LoadKeyFile(const KeyOptions& options, const HostOption
     }
     LoadOptions load;
     load.modulePath = host.modulePath;
-    load.host = host.settings.app == HostApp::Premiere ? HostKind::Editor : HostKind::Compositor;
+    load.host = host.host;
     const std::vector<ParamInfo> params = Effect(load).Params();
     try {
         return Keyframes::Load(*options.keysPath, params);

@@ -39,4 +39,19 @@ inline Effect MakeEffect(const std::string& path, const HostSettings& settings,
     return EffectAccess::Make(EffectAccess::Internals::Create(path, settings, faults));
 }
 
+/// As above, from what a front-end holds: `render` is in force from the module's first command.
+inline Effect MakeEffect(const LoadOptions& load, const RenderSettings& render,
+                         const FaultPlan& faults = {}) {
+    HostSettings settings;
+    settings.app = load.host == HostKind::Editor ? HostApp::Premiere : HostApp::AfterEffects;
+    settings.layerWidth = load.layerWidth;
+    settings.layerHeight = load.layerHeight;
+    settings.downsampleX = PF_RationalScale{render.downsampleX.num, render.downsampleX.den};
+    settings.downsampleY = PF_RationalScale{render.downsampleY.num, render.downsampleY.den};
+    settings.pixelAspect = PF_RationalScale{render.pixelAspect.num, render.pixelAspect.den};
+    settings.quality = render.highQuality ? PF_Quality_HI : PF_Quality_LO;
+    settings.threads = render.threads;
+    return MakeEffect(load.modulePath, settings, faults);
+}
+
 }   // namespace corvelle

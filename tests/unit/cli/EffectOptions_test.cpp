@@ -149,7 +149,7 @@ TEST(EffectOptions, LeftOutOptionsStayUnset) {
                  effect.feather || effect.fill || effect.color || effect.opacity || effect.blend ||
                  effect.falloff);
     EXPECT_FALSE(effect.invert || effect.maskOnly);
-    EXPECT_EQ(host.settings.app, HostApp::AfterEffects);
+    EXPECT_EQ(host.host, HostKind::Compositor);
     EXPECT_EQ(WorldLayout(host), PixelLayout::Argb8);
 }
 
@@ -179,22 +179,23 @@ TEST(HostOptions, DownsampleTakesOneOrTwoRatios) {
     HostOptions both;
     ASSERT_TRUE(
         Parse({"--downsample", "1/2", "--par", "10/11", "--quality", "lo", "--threads", "3"}, effect, both));
-    const HostSettings settings = MakeHostSettings(both, 30, 20);
+    const RenderSettings& settings = both.render;
     EXPECT_EQ(settings.downsampleX.num, 1);
     EXPECT_EQ(settings.downsampleX.den, 2u);
     EXPECT_EQ(settings.downsampleY.num, 1);
     EXPECT_EQ(settings.downsampleY.den, 2u);
     EXPECT_EQ(settings.pixelAspect.num, 10);
     EXPECT_EQ(settings.pixelAspect.den, 11u);
-    EXPECT_EQ(settings.quality, PF_Quality_LO);
+    EXPECT_FALSE(settings.highQuality);
     EXPECT_EQ(settings.threads, 3u);
-    EXPECT_EQ(settings.layerWidth, 30);
-    EXPECT_EQ(settings.layerHeight, 20);
+    const LoadOptions load = MakeLoadOptions(both, 30, 20);
+    EXPECT_EQ(load.layerWidth, 30);
+    EXPECT_EQ(load.layerHeight, 20);
 
     HostOptions apart;
     ASSERT_TRUE(Parse({"--downsample", "1/2,1/4"}, effect, apart));
-    EXPECT_EQ(apart.settings.downsampleX.den, 2u);
-    EXPECT_EQ(apart.settings.downsampleY.den, 4u);
+    EXPECT_EQ(apart.render.downsampleX.den, 2u);
+    EXPECT_EQ(apart.render.downsampleY.den, 4u);
 }
 
 struct LayoutCase {
@@ -214,10 +215,10 @@ TEST_P(WorldLayoutTest, EachHostRendersItsOwnDepths) {
     ASSERT_TRUE(Parse({"--host", c.host, "--depth", c.depth}, effect, host));
     if (c.ok) {
         EXPECT_EQ(WorldLayout(host), c.layout);
-        EXPECT_NO_THROW(MakeHostSettings(host, 1, 1));
+        EXPECT_NO_THROW(MakeLoadOptions(host, 1, 1));
     } else {
-        EXPECT_THROW(WorldLayout(host), HostError);
-        EXPECT_THROW(MakeHostSettings(host, 1, 1), HostError);
+        EXPECT_THROW(WorldLayout(host), Error);
+        EXPECT_THROW(MakeLoadOptions(host, 1, 1), Error);
     }
 }
 
@@ -262,7 +263,7 @@ TEST_P(PopupOptionTest, NamesAndNumbersAreTheOfferedChoices) {
     options.*c.field = c.text;
     const A_long before = m_host.Param(c.index).u.pd.value;
     if (c.expected == 0) {
-        EXPECT_THROW(ApplyEffectOptions(options, m_effect), HostError);
+        EXPECT_THROW(ApplyEffectOptions(options, m_effect), Error);
         EXPECT_EQ(m_host.Param(c.index).u.pd.value, before);
     } else {
         ApplyEffectOptions(options, m_effect);
@@ -334,13 +335,13 @@ TEST_F(AppliedOptionsTest, MaskOnlyUpdatesTheParameterUI) {
 TEST_F(AppliedOptionsTest, ValuesOutsideASlidersRangeAreRefused) {
     EffectOptions wide;
     wide.width = 15000.5;
-    EXPECT_THROW(ApplyEffectOptions(wide, m_effect), HostError);
+    EXPECT_THROW(ApplyEffectOptions(wide, m_effect), Error);
     EffectOptions negative;
     negative.feather = -1.0;
-    EXPECT_THROW(ApplyEffectOptions(negative, m_effect), HostError);
+    EXPECT_THROW(ApplyEffectOptions(negative, m_effect), Error);
     EffectOptions opaque;
     opaque.opacity = (100 << 16) + 1;
-    EXPECT_THROW(ApplyEffectOptions(opaque, m_effect), HostError);
+    EXPECT_THROW(ApplyEffectOptions(opaque, m_effect), Error);
     EXPECT_EQ(m_host.Param(PARAM_OPACITY).u.fd.value, 25 << 16);
 }
 

@@ -3,7 +3,6 @@
 #include "cli/Commands.h"
 
 #include "cli/options/EffectOptions.h"
-#include "core/HostError.h"
 #include <corvelle/files.h>
 #include "pictures/ImageFiles.h"
 #include "serve/Server.h"
@@ -35,8 +34,8 @@ struct ServeOptions {
     HostOptions host;
 };
 
-HostError Mistake(const std::string& message) {
-    return HostError(message, ErrorKind::BadValue);
+Error Mistake(const std::string& message) {
+    return Error(message, ErrorKind::BadValue);
 }
 
 /// Refuses two names for one file where the second would be written over the first.
@@ -63,10 +62,10 @@ serve::InputSpec InputOf(const ServeOptions& options) {
     serve::InputSpec spec;
     if (options.raw) {
         if (!options.input) {
-            throw HostError("serve: --raw needs an INPUT file of raw frames");
+            throw Error("serve: --raw needs an INPUT file of raw frames");
         }
         if (options.frames) {
-            throw HostError("serve: --frames applies to image sequences only");
+            throw Error("serve: --frames applies to image sequences only");
         }
         spec.kind = serve::InputSpec::Kind::Raw;
         spec.path = *options.input;
@@ -76,7 +75,7 @@ serve::InputSpec InputOf(const ServeOptions& options) {
     }
     if (options.frames || (options.input && HasFramePattern(*options.input))) {
         if (!options.input || !HasFramePattern(*options.input) || !options.frames) {
-            throw HostError(
+            throw Error(
                 "serve: an image sequence needs a frame pattern such as in.%04d.png and --frames A-B");
         }
         spec.kind = serve::InputSpec::Kind::Sequence;
@@ -107,7 +106,7 @@ serve::InputSpec InputOf(const ServeOptions& options) {
     // Without --duration a picture lasts as long as its keys.
     spec.duration = options.duration.value_or(0);
     if (!options.output.empty() && HasFramePattern(options.output)) {
-        throw HostError("serve: --output is a frame pattern but the input is one picture");
+        throw Error("serve: --output is a frame pattern but the input is one picture");
     }
     return spec;
 }

@@ -1,7 +1,7 @@
 // The corvelle command's subcommands, each registered on the command line by its own file.
 #pragma once
 
-#include "core/FaultPlan.h"
+#include "testing/Testing.h"
 
 #include <CLI/CLI.hpp>
 

@@ -4,7 +4,6 @@
 #include "cli/ControlsRun.h"
 #include "controls/DragSession.h"
 #include "controls/EventWindow.h"
-#include "core/HostError.h"
 #include "controls/OverlayDrawing.h"
 #include "params/ParamSnapshot.h"
 #include <corvelle/files.h>
@@ -35,7 +34,7 @@ std::string PixelText(WindowPixel at) {
 
 void Check(PF_Err err, const std::string& what, WindowPixel at) {
     if (err != PF_Err_NONE) {
-        throw HostError(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
+        throw Error(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
     }
 }
 

@@ -8,7 +8,6 @@
 #include "cli/options/KeyOptions.h"
 #include "core/Host.h"
 #include "pictures/ImageFiles.h"
-#include "core/HostError.h"
 #include <corvelle/text.h>
 #include "cli/Progress.h"
 #include "io/FramePrefetch.h"
@@ -45,8 +44,8 @@ struct RenderOptions {
     KeyOptions keys;
 };
 
-HostError Mistake(const std::string& message) {
-    return HostError(message, ErrorKind::BadValue);
+Error Mistake(const std::string& message) {
+    return Error(message, ErrorKind::BadValue);
 }
 
 /// The files the command reads besides its pictures: the key file.
@@ -101,7 +100,7 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     for (long frame = range.first; frame <= range.last; ++frame) {
         const std::string name = FrameName(*input, frame);
         if (access(name.c_str(), R_OK) != 0)
-            throw HostError("reading " + name + ": " + std::strerror(errno), ErrorKind::IO);
+            throw Error("reading " + name + ": " + std::strerror(errno), ErrorKind::IO);
         inputs.push_back({"input frame", name, ""});
         outputs.push_back({"writing", FrameName(output, frame), ""});
     }
@@ -137,7 +136,7 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
         reader = std::make_unique<RawFrameReader>(*input);
         // Nothing is allocated and no output touched before the first byte arrives.
         if (reader->AtEnd())
-            throw HostError("reading " + reader->Name() + ": no frames in it", ErrorKind::IO);
+            throw Error("reading " + reader->Name() + ": no frames in it", ErrorKind::IO);
     }
     RawFrameWriter writer(output);
     EffectSession run(options.effect, options.host, context, size.width, size.height);

@@ -6,7 +6,7 @@
 #include "cli/options/EffectOptions.h"
 #include "core/Host.h"
 #include "core/ModuleLibrary.h"
-#include "io/TestPicture.h"
+#include "testing/Testing.h"
 #include "suites/PixelIteration.h"
 
 #include <benchmark/benchmark.h>
@@ -106,7 +106,7 @@ void BM_Render(benchmark::State& state, Format format, Case c, unsigned threads)
     settings.threads = threads;
     effect.SetRenderSettings(settings);
     ApplyEffectOptions(c.options, effect);
-    World input = MakeTestPicture(format.layout, kWidth, kHeight);
+    World input = TestPictureWorld(format.layout, kWidth, kHeight);
     World output(format.layout, kWidth, kHeight);
     const ConstImageView in{input.Row(0), kWidth, kHeight, static_cast<std::ptrdiff_t>(input.RowBytes()),
                             format.layout};
@@ -133,7 +133,7 @@ void BM_Render(benchmark::State& state, Format format, Case c, unsigned threads)
 }
 
 void BM_Copy(benchmark::State& state, Format format) {
-    World input = MakeTestPicture(format.layout, kWidth, kHeight);
+    World input = TestPictureWorld(format.layout, kWidth, kHeight);
     World output(format.layout, kWidth, kHeight);
     const std::size_t bytes = input.RowBytes() * static_cast<std::size_t>(kHeight);
     for (auto _ : state) {
@@ -146,7 +146,7 @@ void BM_Copy(benchmark::State& state, Format format) {
 
 /// Seconds a plain copy of one 8-bit 1920x1080 frame takes, the yardstick of the cases below.
 double FrameCopySeconds() {
-    const World from = MakeTestPicture(PixelLayout::Argb8, kWidth, kHeight);
+    const World from = TestPictureWorld(PixelLayout::Argb8, kWidth, kHeight);
     World to(PixelLayout::Argb8, kWidth, kHeight);
     return CopySeconds(from, to);
 }
@@ -236,7 +236,7 @@ PF_Err PassThrough(void*, A_long, A_long, PF_Pixel* in, PF_Pixel* out) {
 
 /// The host's own cost a pixel: its band loop around a pixel function that only copies.
 void BM_IterateOwnCost(benchmark::State& state) {
-    World input = MakeTestPicture(PixelLayout::Argb8, kWidth, kHeight);
+    World input = TestPictureWorld(PixelLayout::Argb8, kWidth, kHeight);
     World output(PixelLayout::Argb8, kWidth, kHeight);
     const PF_LRect area{0, 0, kWidth, kHeight};
     double seconds = 0.0;

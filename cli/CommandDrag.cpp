@@ -1,13 +1,12 @@
 // The drag subcommand: a press, moves and a release in a window, and the parameters they leave.
-#include "cli/Commands.h"
+#include "Commands.h"
 
-#include "cli/ControlsRun.h"
-#include "controls/DragSession.h"
-#include "controls/EventWindow.h"
-#include "controls/OverlayDrawing.h"
-#include "params/ParamSnapshot.h"
+#include "ControlsRun.h"
+#include "options/WindowOptions.h"
+
 #include <corvelle/files.h>
-#include "cli/options/WindowOptions.h"
+
+#include <nlohmann/json.hpp>
 
 #include <iostream>
 #include <memory>
@@ -32,9 +31,17 @@ std::string PixelText(WindowPixel at) {
     return std::to_string(at.x) + "," + std::to_string(at.y);
 }
 
-void Check(PF_Err err, const std::string& what, WindowPixel at) {
-    if (err != PF_Err_NONE) {
-        throw Error(what + " at " + PixelText(at) + ": the module returned error " + std::to_string(err));
+/// Runs one mouse event, reporting its failure at the pixel it happened at.
+template <typename Event>
+auto AtPixel(const std::string& what, WindowPixel at, Event event) {
+    try {
+        return event();
+    } catch (const Error& e) {
+        const std::string message = e.what();
+        const std::size_t colon = message.find(": ");
+        throw Error(what + " at " + PixelText(at) + ": " +
+                        (colon == std::string::npos ? message : message.substr(colon + 2)),
+                    e.Kind(), e.ModuleCode());
     }
 }
 
@@ -78,7 +85,7 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
                                                          : moves.back();
     std::vector<NamedFile> outputs;
     if (!options.overlay.empty()) {
-        CheckOverlayOutputPath(options.overlay);
+        CheckPngOutputPath(options.overlay);
         outputs.push_back({"--overlay", options.overlay, ""});
     }
     if (!options.saveKeys.empty()) {
@@ -94,27 +101,21 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
     RefuseSharedFiles(inputs, outputs);
 
     ControlsRun run(options.controls, context, options.input);
-    Host& host = run.GetHost();
-    EventWindow& window = run.Window();
-    const nlohmann::ordered_json before = ParamSnapshot(host);
-
-    DragSession drag(host, window);
-    Check(drag.Press(press), "press", press);
-    const A_intptr_t grabbed = drag.Refcon();
+    Effect& effect = run.GetEffect();
+    const Handle grabbed = AtPixel("press", press, [&] { return effect.Press(press.x, press.y); });
     for (const WindowPixel& at : moves) {
-        Check(drag.Move(at), "move", at);
+        AtPixel("move", at, [&] { effect.Move(at.x, at.y); });
     }
-    Check(drag.Release(release), "release", release);
+    const std::vector<std::string> changed =
+        AtPixel("release", release, [&] { return effect.Release(release.x, release.y); });
 
-    const nlohmann::ordered_json after = ParamSnapshot(host);
     if (!options.overlay.empty()) {
-        const World rendered = run.Render();
-        DrawOverlay(host, window, rendered, options.overlay, "");
+        const ConstImageView rendered = run.Render();
+        effect.WriteWindowPng(&rendered, options.overlay);
     }
     nlohmann::ordered_json result;
-    result["grabbed"] = grabbed;
-    result["params"] = after;
-    const std::vector<std::string> changed = ChangedParams(before, after);
+    result["grabbed"] = static_cast<int>(grabbed);
+    result["params"] = nlohmann::ordered_json::parse(effect.ParamsJson());
     result["changed"] = changed;
     if (!options.saveKeys.empty()) {
         KeysAfterDrag(run, options.controls.keys.frame.value_or(0), changed).Save(options.saveKeys);

@@ -1,10 +1,10 @@
 // `corvelle info`: loads the module, runs its set-up commands and prints what a host learns.
-#include "cli/Commands.h"
+#include "Commands.h"
 
-#include "core/Host.h"
-#include "params/ModuleDescription.h"
-#include "params/ParamKeys.h"
-#include "core/ModuleLibrary.h"
+#include <corvelle/corvelle.h>
+#include <corvelle/text.h>
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <iostream>
@@ -21,65 +21,6 @@ struct InfoOptions {
     bool maskOnly = false;
     bool json = false;
 };
-
-std::string ReturnMsg(const PF_OutData& out) {
-    return std::string(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
-}
-
-/// A failed command ends the run; a message the module left beside success is passed on.
-void CheckCommand(const char* command, PF_Err err, const PF_OutData& out, nlohmann::json& warnings) {
-    const bool message = (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0;
-    if (err) {
-        throw HostError(std::string(command) + " failed with error " + std::to_string(err) +
-                        (message ? ": " + ReturnMsg(out) : std::string()));
-    }
-    if (message) {
-        warnings.push_back(std::string(command) + ": " + ReturnMsg(out));
-    }
-}
-
-// Below the public API on purpose: it reports each set-up command as the host sees it (About before
-// Global setup, every command's out flags and messages), which an Effect, set up whole, hides.
-nlohmann::json Inspect(const InfoOptions& options, const std::string& defaultModule) {
-    const std::string path = options.module.empty() ? defaultModule : options.module;
-    const ModuleLibrary library(path);
-    HostSettings settings;
-    settings.app = options.host == "premiere" ? HostApp::Premiere : HostApp::AfterEffects;
-    Host host(library.Entry(), settings);
-    host.SetBalancePolicy(BalancePolicy::Warn);
-
-    nlohmann::json info{{"module", path}, {"host", options.host}};
-    nlohmann::json warnings = nlohmann::json::array();
-    std::string about;
-    CheckCommand("About", host.About(&about), host.OutData(), warnings);
-    info["about"] = about;
-
-    CheckCommand("Global setup", host.GlobalSetup(), host.OutData(), warnings);
-    info["version"] = DescribeVersion(host.OutData().my_version);
-    info["out_flags"] = DescribeOutFlags(host.OutData().out_flags);
-    info["out_flags2"] = host.OutData().out_flags2;
-    if (settings.app == HostApp::Premiere) {
-        info["pixel_formats"] = DescribePixelFormats(host.DeclaredPixelFormats());
-    }
-
-    CheckCommand("Parameters setup", host.ParamsSetup(), host.OutData(), warnings);
-    info["num_params"] = host.OutData().num_params;
-    info["custom_ui"] =
-        host.UIRegistered() ? nlohmann::json{{"events", host.RegisteredUI().events}} : nlohmann::json();
-    if (options.maskOnly) {
-        const int index = IndexOfKey(host.RegisteredParams(), "mask_only");
-        if (index == 0) {
-            throw HostError("cannot turn Mask Only on: the module registers no checkbox with id " +
-                            std::to_string(IdOfKey("mask_only")));
-        }
-        const PF_Err err = host.ChangeParam(index, [](PF_ParamDef& def) { def.u.bd.value = 1; });
-        CheckCommand("Update parameter UI", err, host.OutData(), warnings);
-        info["mask_only_update"] = {{"out_flags", DescribeOutFlags(host.OutData().out_flags)}};
-    }
-    info["parameters"] = DescribeParams(host);
-    info["warnings"] = warnings;
-    return info;
-}
 
 std::string Names(const nlohmann::json& flags) {
     std::string text;
@@ -223,7 +164,9 @@ void RegisterInfoCommand(CLI::App& app, const CommandContext& context) {
                    "turn Mask Only on and show the controls as the user then sees them");
     info->add_flag("--json", options->json, "print one JSON object");
     info->callback([options, context]() {
-        const nlohmann::json description = Inspect(*options, ModuleLibrary::DefaultPath());
+        const nlohmann::json description = nlohmann::json::parse(InspectModuleJson(
+            options->module, options->host == "premiere" ? HostKind::Editor : HostKind::Compositor,
+            options->maskOnly));
         std::ostringstream out;
         if (options->json) {
             out << description.dump(2) << "\n";

@@ -1,5 +1,5 @@
 // Parses the corvelle command line, lays out its help and reports failures in one style.
-#include "cli/CommandLine.h"
+#include "CommandLine.h"
 
 #include <corvelle/corvelle.h>
 

@@ -1,7 +1,7 @@
 // The corvelle command line: parsing, the help's layout, and how every failure is reported.
 #pragma once
 
-#include "cli/Commands.h"
+#include "Commands.h"
 #include <corvelle/files.h>
 
 #include <CLI/CLI.hpp>

@@ -1,10 +1,9 @@
 // The overlay subcommand: the rendered picture in a window with the module's controls over it.
-#include "cli/Commands.h"
+#include "Commands.h"
 
 #include <corvelle/files.h>
-#include "cli/CommandLine.h"
-#include "cli/ControlsRun.h"
-#include "controls/OverlayDrawing.h"
+#include "CommandLine.h"
+#include "ControlsRun.h"
 
 #include <memory>
 #include <optional>
@@ -24,7 +23,7 @@ struct OverlayOptions {
 
 void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
     const std::string& output = options.output;
-    CheckOverlayOutputPath(output);
+    CheckPngOutputPath(output);
     if (!options.trace.empty())
         CheckOutputFolder(options.trace);
     std::vector<NamedFile> outputs{{"OUTPUT", output, ""}};
@@ -32,8 +31,8 @@ void RunOverlay(const OverlayOptions& options, const CommandContext& context) {
         outputs.push_back({"--trace", options.trace, ""});
     RefuseSharedFiles(ControlsInputs(options.controls, options.input), outputs);
     ControlsRun run(options.controls, context, options.input);
-    const World rendered = run.Render();
-    DrawOverlay(run.GetHost(), run.Window(), rendered, output, options.trace);
+    const ConstImageView rendered = run.Render();
+    run.GetEffect().WriteWindowPng(&rendered, output, options.trace);
 }
 
 }   // namespace

@@ -1,18 +1,16 @@
 // The render subcommand: a picture, an image sequence or a raw frame stream through one host.
-#include "cli/Commands.h"
+#include "Commands.h"
+
+#include "CommandLine.h"
+#include "EffectSession.h"
+#include "Progress.h"
+#include "options/EffectOptions.h"
+#include "options/KeyOptions.h"
 
 #include <corvelle/files.h>
-#include "cli/CommandLine.h"
-#include "cli/options/EffectOptions.h"
-#include "cli/EffectSession.h"
-#include "cli/options/KeyOptions.h"
-#include "core/Host.h"
-#include "pictures/ImageFiles.h"
-#include <corvelle/text.h>
-#include "cli/Progress.h"
-#include "io/FramePrefetch.h"
+#include <corvelle/pictures.h>
 #include <corvelle/streams.h>
-#include "io/TestPicture.h"
+#include <corvelle/text.h>
 
 #include <cerrno>
 #include <cstring>
@@ -27,11 +25,11 @@
 namespace corvelle {
 namespace {
 
-constexpr A_long kMaxSide = 32767;
+constexpr int kMaxSide = 32767;
 
 struct FrameSize {
-    A_long width = 0;
-    A_long height = 0;
+    int width = 0;
+    int height = 0;
 };
 
 struct RenderOptions {
@@ -67,18 +65,16 @@ std::optional<Keyframes> CheckFilesAndLoadKeys(const RenderOptions& options, std
 
 void RenderPicture(const RenderOptions& options, const CommandContext& context,
                    const std::optional<std::string>& input, const std::string& output) {
-    CheckImageOutputPath(output);
+    CheckPictureOutputPath(output);
     CheckOutputFolder(output);
     std::vector<NamedFile> inputs;
     if (input)
         inputs.push_back({"INPUT", *input, ""});
     const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, {{"OUTPUT", output, ""}});
-    const PixelLayout layout = WorldLayout(options.host);
-    World layer = input ? ReadImage(*input, layout, options.host.maxPixels) : MakeTestPicture(layout);
-    EffectSession run(options.effect, options.host, context, layer.Width(), layer.Height());
+    const Picture layer = ReadLayer(options.host, input);
+    EffectSession run(options.effect, options.host, context, layer.width, layer.height);
     ShowFrame(run.GetEffect(), keys, options.keys.frame.value_or(0));
-    const World& rendered = run.Render(layer, "rendering");
-    WriteImage(output, rendered);
+    WritePicture(output, run.Render(layer.View(), "rendering"));
 }
 
 void RenderSequence(const RenderOptions& options, const CommandContext& context,
@@ -91,7 +87,7 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
         throw Mistake("rendering a sequence: --frames A-B is needed with frame patterns");
     CheckFramePattern(*input);
     CheckFramePattern(output);
-    CheckImageOutputPath(output);
+    CheckPictureOutputPath(output);
     const FrameRange range = *options.frames;
     CheckOutputFolder(FrameName(output, range.first));
     // Every input frame is there before the first output is written, and none is an output.
@@ -106,17 +102,17 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     }
     const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, outputs);
 
-    const PixelLayout layout = WorldLayout(options.host);
-    World first = ReadImage(FrameName(*input, range.first), layout, options.host.maxPixels);
-    EffectSession run(options.effect, options.host, context, first.Width(), first.Height());
+    const PixelFormat format = WorldLayout(options.host);
+    Picture first = ReadPicture(FrameName(*input, range.first), format, options.host.maxPixels);
+    EffectSession run(options.effect, options.host, context, first.width, first.height);
     Progress progress(range.last - range.first + 1);
     for (long frame = range.first; frame <= range.last; ++frame) {
-        World layer = frame == range.first
-                          ? std::move(first)
-                          : ReadImage(FrameName(*input, frame), layout, options.host.maxPixels);
+        const Picture layer = frame == range.first
+                                  ? std::move(first)
+                                  : ReadPicture(FrameName(*input, frame), format, options.host.maxPixels);
         ShowFrame(run.GetEffect(), keys, frame);
-        const World& rendered = run.Render(layer, "rendering " + FrameName(*input, frame));
-        WriteImage(FrameName(output, frame), rendered);
+        WritePicture(FrameName(output, frame),
+                     run.Render(layer.View(), "rendering " + FrameName(*input, frame)));
         progress.FrameDone();
     }
 }
@@ -126,7 +122,7 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
     if (options.frames)
         throw Mistake("rendering raw frames: --frames applies to image sequences only");
     const FrameSize size = *options.raw;
-    const PixelLayout layout = WorldLayout(options.host);
+    const PixelFormat format = WorldLayout(options.host);
     std::vector<NamedFile> inputs;
     if (input)
         inputs.push_back({"INPUT", *input, ""});
@@ -141,16 +137,16 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
     RawFrameWriter writer(output);
     EffectSession run(options.effect, options.host, context, size.width, size.height);
     if (!reader) {
-        World picture = MakeTestPicture(layout, size.width, size.height);
+        const Picture picture = MakeTestPicture(format, size.width, size.height);
         ShowFrame(run.GetEffect(), keys, 0);
-        writer.Write(run.Render(picture, "rendering").View());
+        writer.Write(run.Render(picture.View(), "rendering"));
     } else {
-        FramePrefetch frames(*reader, layout, size.width, size.height);
+        FramePrefetch frames(*reader, format, size.width, size.height);
         Progress progress(0);
-        while (World* layer = frames.Next()) {
+        while (const Picture* layer = frames.Next()) {
             // The stream's first frame is frame 0.
             ShowFrame(run.GetEffect(), keys, frames.FramesRead() - 1);
-            writer.Write(run.Render(*layer, "rendering frame " + std::to_string(frames.FramesRead())).View());
+            writer.Write(run.Render(layer->View(), "rendering frame " + std::to_string(frames.FramesRead())));
             progress.FrameDone();
         }
     }
@@ -198,7 +194,7 @@ void RegisterRenderCommand(CLI::App& app, const CommandContext& context) {
                     throw CLI::ValidationError("--raw",
                                                "expected WxH with sides from 1 to 32767, got '" + text + "'");
                 }
-                options->raw = FrameSize{static_cast<A_long>(width), static_cast<A_long>(height)};
+                options->raw = FrameSize{static_cast<int>(width), static_cast<int>(height)};
             },
             "INPUT and OUTPUT are raw frame streams of WxH in the world's native layout")
         ->option_text("WxH");

@@ -1,15 +1,16 @@
 // The serve subcommand: the command line of the browser preview, handed to the preview server.
-#include "cli/CommandLine.h"
-#include "cli/Commands.h"
+#include "CommandLine.h"
+#include "Commands.h"
+#include "options/EffectOptions.h"
 
-#include "cli/options/EffectOptions.h"
+// The preview server's own headers, from its folder.
+#include "Server.h"
+#include "input/VideoFile.h"
+
 #include <corvelle/files.h>
-#include "pictures/ImageFiles.h"
-#include "serve/Server.h"
-#include "serve/input/VideoFile.h"
-#include <corvelle/text.h>
-
 #include <corvelle/keyframes.h>
+#include <corvelle/pictures.h>
+#include <corvelle/text.h>
 
 #include <iostream>
 #include <memory>
@@ -123,7 +124,7 @@ void RunServe(const ServeOptions& options, const CommandContext& context) {
     }
     if (!options.output.empty()) {
         if (input.kind != serve::InputSpec::Kind::Raw) {
-            CheckImageOutputPath(options.output);
+            CheckPictureOutputPath(options.output);
         }
         CheckOutputFolder(HasFramePattern(options.output) ? FrameName(options.output, 0) : options.output);
         if (input.kind != serve::InputSpec::Kind::Sequence) {

@@ -1,10 +1,11 @@
 // The corvelle command's subcommands, each registered on the command line by its own file.
 #pragma once
 
-#include "testing/Testing.h"
+#include <corvelle/corvelle.h>
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <string>
 
 namespace corvelle {
@@ -12,7 +13,10 @@ namespace corvelle {
 /// What every subcommand may need to know about the running command.
 struct CommandContext {
     std::string argv0;   // to find the module built beside the command
-    FaultPlan faults;    // given to every host the command makes; only tests plan any
+    /// Makes every effect the command runs; tests give one whose host injects faults.
+    std::function<Effect(const LoadOptions&)> makeEffect = [](const LoadOptions& load) {
+        return Effect(load);
+    };
 };
 
 void RegisterInfoCommand(CLI::App& app, const CommandContext& context);

@@ -1,18 +1,7 @@
 // Sets up the effect and its window for the overlay and drag commands.
-#include "cli/ControlsRun.h"
-
-#include "pictures/ImageFiles.h"
-#include "io/TestPicture.h"
+#include "ControlsRun.h"
 
 namespace corvelle {
-namespace {
-
-World ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input) {
-    const PixelLayout layout = WorldLayout(hostOptions);
-    return input ? ReadImage(*input, layout, hostOptions.maxPixels) : MakeTestPicture(layout);
-}
-
-}   // namespace
 
 void AddControlsOptions(CLI::App& app, ControlsOptions& options) {
     AddEffectOptions(&app, options.effect);
@@ -35,9 +24,9 @@ ControlsRun::ControlsRun(const ControlsOptions& options, const CommandContext& c
                          const std::optional<std::string>& input)
     : m_keys(LoadKeyFile(options.keys, options.host)),
       m_layer(ReadLayer(options.host, input)),
-      m_session(options.effect, options.host, context, m_layer.Width(), m_layer.Height()),
-      m_window(m_session.GetHost(), ToWindowOptions(options.window), m_layer.Width(), m_layer.Height()) {
+      m_session(options.effect, options.host, context, m_layer.width, m_layer.height) {
     ShowFrame(m_session.GetEffect(), m_keys, options.keys.frame.value_or(0));
+    m_session.GetEffect().SetWindow(options.window);
 }
 
 }   // namespace corvelle

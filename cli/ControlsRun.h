@@ -1,15 +1,14 @@
 // One effect instance set up for showing and driving its on-screen controls in a window.
 #pragma once
 
-#include "cli/Commands.h"
-#include "cli/options/EffectOptions.h"
-#include "cli/EffectSession.h"
-#include "cli/options/KeyOptions.h"
-#include "controls/EventWindow.h"
-#include "core/Host.h"
+#include "Commands.h"
+#include "EffectSession.h"
+#include "options/EffectOptions.h"
+#include "options/KeyOptions.h"
+#include "options/WindowOptions.h"
+
+#include <corvelle/corvelle.h>
 #include <corvelle/files.h>
-#include "cli/options/WindowOptions.h"
-#include "core/World.h"
 
 #include <CLI/CLI.hpp>
 
@@ -38,24 +37,22 @@ class ControlsRun {
 public:
     /// Reads the keyframe file (see LoadKeyFile) and the layer `input` (or makes the built-in test
     /// picture), sets the effect up for it as EffectSession does, puts it at --frame, and opens the
-    /// window. Throws HostError on any failure.
+    /// window. Throws Error on any failure.
     ControlsRun(const ControlsOptions& options, const CommandContext& context,
                 const std::optional<std::string>& input);
 
-    Host& GetHost() { return m_session.GetHost(); }
     Effect& GetEffect() { return m_session.GetEffect(); }
     /// The --keys file, if any, as read.
     const std::optional<Keyframes>& Keys() const { return m_keys; }
-    EventWindow& Window() { return m_window; }
 
-    /// Renders the layer with the current parameters (point-sampled first when downsampled).
-    World Render() { return m_session.Render(m_layer, "rendering"); }
+    /// Renders the layer with the current parameters (point-sampled first when downsampled); valid
+    /// until the next render.
+    ConstImageView Render() { return m_session.Render(m_layer.View(), "rendering"); }
 
 private:
     std::optional<Keyframes> m_keys;
-    World m_layer;
+    Picture m_layer;
     EffectSession m_session;
-    EventWindow m_window;   // its events reach the session's host
 };
 
 }   // namespace corvelle

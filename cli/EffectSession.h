@@ -1,11 +1,9 @@
-// One effect instance a command runs: the module loaded, a host set up for the layer and the
-// command's options applied.
+// One effect instance a command runs: the module loaded for the layer, the host options in force
+// and the command's effect options applied.
 #pragma once
 
-#include "cli/Commands.h"
-#include "cli/options/EffectOptions.h"
-#include "testing/Testing.h"
-#include "core/World.h"
+#include "Commands.h"
+#include "options/EffectOptions.h"
 
 #include <corvelle/corvelle.h>
 
@@ -16,31 +14,30 @@ namespace corvelle {
 
 class EffectSession {
 public:
-    /// Loads the module, makes a host for a layer of `layerWidth` × `layerHeight` under the host
-    /// options and the context's fault plan, runs Global and Parameters setup and applies the
-    /// effect options. Suite imbalances are warnings. Throws HostError on any failure.
+    /// Loads the module for a layer of `layerWidth` × `layerHeight` under the host options, through
+    /// the context's maker, and applies the effect options. Throws Error on any failure.
     EffectSession(const EffectOptions& effect, const HostOptions& hostOptions, const CommandContext& context,
-                  A_long layerWidth, A_long layerHeight);
+                  int layerWidth, int layerHeight);
     EffectSession(const EffectSession&) = delete;
     EffectSession& operator=(const EffectSession&) = delete;
 
     Effect& GetEffect() { return m_effect; }
-    Host& GetHost() { return Internals(m_effect).host; }
-    PixelLayout Layout() const { return m_layout; }
+    PixelFormat Format() const { return m_format; }
 
     /// Renders one layer-sized frame, point-sampled first when the render is downsampled;
-    /// throws HostError starting with `what` for a frame of another size or a module error.
+    /// throws Error starting with `what` for a frame of another size or a module error.
     /// The frame stays valid until the next render.
-    const World& Render(World& layer, const std::string& what);
-    /// Throws HostError "`what`: the module returned error N[: its message]" unless `err` is 0.
-    void Check(PF_Err err, const std::string& what) const { Internals(m_effect).Check(err, what); }
+    ConstImageView Render(const ConstImageView& layer, const std::string& what);
 
 private:
-    World& OutputOfSize(A_long width, A_long height);
+    Picture& OutputOfSize(int width, int height);
 
-    PixelLayout m_layout;
+    PixelFormat m_format;
     Effect m_effect;
-    std::optional<World> m_output;
+    std::optional<Picture> m_output;
 };
+
+/// Reads the layer's picture `input` in the host's format, or makes the built-in test picture.
+Picture ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input);
 
 }   // namespace corvelle

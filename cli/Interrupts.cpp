@@ -1,5 +1,5 @@
 // Signal handlers that only unlink and exit: both are async-signal-safe.
-#include "cli/Interrupts.h"
+#include "Interrupts.h"
 
 #include <corvelle/files.h>
 

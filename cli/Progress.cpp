@@ -1,5 +1,5 @@
 // Draws the progress line with a carriage return, a bar when the total is known.
-#include "cli/Progress.h"
+#include "Progress.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
 // The corvelle command: runs its command line.
-#include "cli/CommandLine.h"
-#include "cli/Interrupts.h"
+#include "CommandLine.h"
+#include "Interrupts.h"
 
 #include <iostream>
 

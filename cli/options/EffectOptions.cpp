@@ -1,5 +1,5 @@
 // Parses the effect and host options and applies them to a Host by persistent parameter id.
-#include "cli/options/EffectOptions.h"
+#include "options/EffectOptions.h"
 
 #include <corvelle/text.h>
 
@@ -277,6 +277,7 @@ LoadOptions MakeLoadOptions(const HostOptions& options, int layerWidth, int laye
     load.host = options.host;
     load.layerWidth = layerWidth;
     load.layerHeight = layerHeight;
+    load.render = options.render;
     return load;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <corvelle/corvelle.h>
+#include <corvelle/pictures.h>
 
 #include <CLI/CLI.hpp>
 
@@ -44,8 +45,8 @@ struct HostOptions {
     HostKind host = HostKind::Compositor;
     RenderSettings render;   // downsample, pixel aspect, quality and threads
     WorldDepth depth = WorldDepth::Bits8;
-    std::string modulePath;                   // empty = the module beside the command
-    long long maxPixels = 16384LL * 8192LL;   // picture inputs with more are refused unread
+    std::string modulePath;                           // empty = the module beside the command
+    long long maxPixels = kDefaultMaxPicturePixels;   // picture inputs with more are refused unread
 };
 
 /// Adds --shape, --origin, --width, --height, --angle, --feather, --fill, --color, --opacity,

@@ -1,5 +1,5 @@
 // Reads the keyframe file before any work, against the parameters the module registers.
-#include "cli/options/KeyOptions.h"
+#include "options/KeyOptions.h"
 
 #include <climits>
 

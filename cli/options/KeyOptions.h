@@ -1,7 +1,7 @@
 // The options that put a command at a frame of a keyframe file: --keys and --frame.
 #pragma once
 
-#include "cli/options/EffectOptions.h"
+#include "options/EffectOptions.h"
 
 #include <corvelle/corvelle.h>
 #include <corvelle/keyframes.h>

@@ -1,5 +1,5 @@
 // Reads the window options; a bad value stops the command before anything is loaded.
-#include "cli/options/WindowOptions.h"
+#include "options/WindowOptions.h"
 
 #include <corvelle/text.h>
 

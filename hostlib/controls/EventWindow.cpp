@@ -1,6 +1,8 @@
 // The window model behind the event callbacks: layer, composition and window coordinates.
 #include "controls/EventWindow.h"
 
+#include <corvelle/text.h>
+
 #include "core/HostCallback.h"
 
 #include "core/Host.h"

@@ -14,7 +14,7 @@
 
 namespace corvelle {
 
-void CheckOverlayOutputPath(const std::string& path) {
+void CheckPngOutputPath(const std::string& path) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return std::tolower(c); });
@@ -50,10 +50,12 @@ void SendDrawEvent(Host& host, EventWindow& window, OverlayCanvas& canvas) {
     }
 }
 
-void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const std::string& pngPath,
+void DrawOverlay(Host& host, EventWindow& window, const World* rendered, const std::string& pngPath,
                  const std::string& tracePath) {
     OverlayCanvas canvas(window.Width(), window.Height());
-    PaintRenderedLayer(canvas, host, window, rendered);
+    if (rendered) {
+        PaintRenderedLayer(canvas, host, window, *rendered);
+    }
     // Calls are recorded only while the draw event runs, and only when a trace is asked for.
     host.Trace().Clear();
     const bool recording = host.Trace().Enabled();

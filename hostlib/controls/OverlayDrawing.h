@@ -11,9 +11,6 @@ namespace corvelle {
 
 class Host;
 
-/// Throws HostError unless `path` ends in .png and its folder exists.
-void CheckOverlayOutputPath(const std::string& path);
-
 /// Paints `rendered` (downsampled as the host settings say) where `window` shows the layer.
 void PaintRenderedLayer(OverlayCanvas& canvas, Host& host, const EventWindow& window, const World& rendered);
 
@@ -21,11 +18,11 @@ void PaintRenderedLayer(OverlayCanvas& canvas, Host& host, const EventWindow& wi
 /// HostError when the module fails the event; warns on stderr when it does not handle it.
 void SendDrawEvent(Host& host, EventWindow& window, OverlayCanvas& canvas);
 
-/// Places `rendered` (downsampled as the host settings say) where `window` shows the layer, sends the module one draw event for the
-/// window with the drawing suites drawing on that picture, and writes it to `pngPath`. When
+/// Places `rendered` (downsampled as the host settings say; null: none) where `window` shows the
+/// layer, sends the module one draw event for the window with the drawing suites drawing on that picture, and writes it to `pngPath`. When
 /// `tracePath` is not empty, it receives one JSON line per host call of the draw event.
 /// Throws HostError when the module fails the event or an output cannot be written.
-void DrawOverlay(Host& host, EventWindow& window, const World& rendered, const std::string& pngPath,
+void DrawOverlay(Host& host, EventWindow& window, const World* rendered, const std::string& pngPath,
                  const std::string& tracePath);
 
 }   // namespace corvelle

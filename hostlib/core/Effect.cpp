@@ -199,17 +199,38 @@ std::unique_ptr<Effect::Impl> Effect::Impl::Create(const std::string& path, cons
 
 namespace {
 
-HostSettings SettingsFor(const LoadOptions& options) {
-    HostSettings settings;
-    settings.app = options.host == HostKind::Editor ? HostApp::Premiere : HostApp::AfterEffects;
-    settings.layerWidth = options.layerWidth;
-    settings.layerHeight = options.layerHeight;
-    return settings;
+/// Puts `wanted` into `settings`; throws Error (BadValue) for factors the host cannot use.
+void ApplyRenderSettings(const RenderSettings& wanted, HostSettings& settings) {
+    const auto valid = [](const Rational& r, bool atMostOne) {
+        return r.num > 0 && r.den > 0 && r.den <= 0x7fffffffu &&
+               (!atMostOne || static_cast<uint32_t>(r.num) <= r.den);
+    };
+    if (!valid(wanted.downsampleX, true) || !valid(wanted.downsampleY, true) ||
+        !valid(wanted.pixelAspect, false)) {
+        throw BadValue(
+            "render settings: downsample factors are N/D with 0 < N <= D, the pixel aspect N/D with N, D > "
+            "0");
+    }
+    settings.downsampleX = PF_RationalScale{wanted.downsampleX.num, wanted.downsampleX.den};
+    settings.downsampleY = PF_RationalScale{wanted.downsampleY.num, wanted.downsampleY.den};
+    settings.pixelAspect = PF_RationalScale{wanted.pixelAspect.num, wanted.pixelAspect.den};
+    settings.quality = wanted.highQuality ? PF_Quality_HI : PF_Quality_LO;
+    settings.threads = wanted.threads;
 }
 
 }   // namespace
 
-Effect::Effect(const LoadOptions& options) : m_impl(Impl::Create(options.modulePath, SettingsFor(options))) {}
+HostSettings HostSettingsFor(const LoadOptions& options) {
+    HostSettings settings;
+    settings.app = options.host == HostKind::Editor ? HostApp::Premiere : HostApp::AfterEffects;
+    settings.layerWidth = options.layerWidth;
+    settings.layerHeight = options.layerHeight;
+    ApplyRenderSettings(options.render, settings);
+    return settings;
+}
+
+Effect::Effect(const LoadOptions& options)
+    : m_impl(Impl::Create(options.modulePath, HostSettingsFor(options))) {}
 
 Effect::Effect(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {
     if (!m_impl) {
@@ -530,22 +551,7 @@ TimeSpec Effect::Time() const {
 }
 
 void Effect::SetRenderSettings(const RenderSettings& wanted) {
-    const auto valid = [](const Rational& r, bool atMostOne) {
-        return r.num > 0 && r.den > 0 && r.den <= 0x7fffffffu &&
-               (!atMostOne || static_cast<uint32_t>(r.num) <= r.den);
-    };
-    if (!valid(wanted.downsampleX, true) || !valid(wanted.downsampleY, true) ||
-        !valid(wanted.pixelAspect, false)) {
-        throw BadValue(
-            "render settings: downsample factors are N/D with 0 < N <= D, the pixel aspect N/D with N, D > "
-            "0");
-    }
-    HostSettings& settings = m_impl->host.Settings();
-    settings.downsampleX = PF_RationalScale{wanted.downsampleX.num, wanted.downsampleX.den};
-    settings.downsampleY = PF_RationalScale{wanted.downsampleY.num, wanted.downsampleY.den};
-    settings.pixelAspect = PF_RationalScale{wanted.pixelAspect.num, wanted.pixelAspect.den};
-    settings.quality = wanted.highQuality ? PF_Quality_HI : PF_Quality_LO;
-    settings.threads = wanted.threads;
+    ApplyRenderSettings(wanted, m_impl->host.Settings());
 }
 
 RenderSettings Effect::GetRenderSettings() const {
@@ -694,6 +700,20 @@ void Effect::DrawWindow(const ConstImageView* rendered, const ImageView& rgbaWin
     }
     SendDrawEvent(m_impl->host, window, canvas);
     canvas.CopyStraightRgba(static_cast<uint8_t*>(rgbaWindow.data), rgbaWindow.rowBytes);
+}
+
+void Effect::WriteWindowPng(const ConstImageView* rendered, const std::string& pngPath,
+                            const std::string& tracePath) {
+    EventWindow& window = m_impl->Window();
+    std::optional<World> picture;
+    if (rendered) {
+        CheckView("rendered", rendered->width, rendered->height, rendered->rowBytes, rendered->data,
+                  rendered->format);
+        picture =
+            World::Borrow(rendered->format, rendered->width, rendered->height,
+                          static_cast<std::size_t>(rendered->rowBytes), const_cast<void*>(rendered->data));
+    }
+    DrawOverlay(m_impl->host, window, picture ? &*picture : nullptr, pngPath, tracePath);
 }
 
 Handle Effect::HitTest(int x, int y) {

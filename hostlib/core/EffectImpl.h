@@ -16,6 +16,10 @@
 
 namespace corvelle {
 
+/// The host settings an Effect loaded with `options` starts with; throws Error (BadValue) for
+/// render settings the host cannot use.
+HostSettings HostSettingsFor(const LoadOptions& options);
+
 struct Effect::Impl {
     Impl(std::shared_ptr<ModuleLibrary> module, const HostSettings& settings);
 

@@ -3,9 +3,6 @@
 
 #include "core/HostError.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,8 +16,6 @@ namespace corvelle {
 namespace {
 
 constexpr uint8_t kPaddingFill = 0xCD;
-// From this size on a block gets pages of its own (a 1080p frame is 8 MB).
-constexpr std::size_t kMappedBlockBytes = std::size_t{256} << 10;
 
 }   // namespace
 
@@ -32,45 +27,6 @@ HostError PictureOutOfMemory(const std::string& doing, long long width, long lon
                          std::to_string(width) + "x" + std::to_string(height) + " picture (" +
                          std::to_string(static_cast<long long>(std::ceil(mib))) + " MiB)",
                      ErrorKind::OutOfMemory);
-}
-
-void ZeroedBytes::Release::operator()(uint8_t* p) const {
-    if (mapped > 0) {
-        munmap(p, mapped);
-    } else {
-        std::free(p);
-    }
-}
-
-ZeroedBytes::ZeroedBytes(std::size_t size) : m_size(size) {
-    if (size == 0) {
-        return;
-    }
-    if (size < kMappedBlockBytes) {
-        m_data = std::unique_ptr<uint8_t[], Release>(static_cast<uint8_t*>(std::calloc(size, 1)), Release{0});
-        if (!m_data)
-            throw std::bad_alloc();
-        return;
-    }
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (size > SIZE_MAX - page)
-        throw std::bad_alloc();
-    const std::size_t mapped = (size + page - 1) / page * page;
-    void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
-        throw std::bad_alloc();
-    m_data = std::unique_ptr<uint8_t[], Release>(static_cast<uint8_t*>(block), Release{mapped});
-}
-
-ZeroedBytes::ZeroedBytes(const uint8_t* first, std::size_t size) : ZeroedBytes(size) {
-    if (size > 0)
-        std::memcpy(m_data.get(), first, size);
-}
-
-ZeroedBytes& ZeroedBytes::operator=(const ZeroedBytes& other) {
-    if (this != &other)
-        *this = ZeroedBytes(other);
-    return *this;
 }
 
 World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
@@ -86,7 +42,7 @@ World::World(PixelLayout layout, A_long width, A_long height, A_long padBytes)
                         " bytes exceed the host's row size");
     }
     try {
-        m_bytes = ZeroedBytes(rowBytes * static_cast<std::size_t>(height));
+        m_bytes = PixelBuffer(rowBytes * static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
         throw PictureOutOfMemory("", width, height, BytesPerPixel(layout));
     }
@@ -125,7 +81,7 @@ World World::Borrow(PixelLayout layout, A_long width, A_long height, std::size_t
 World::World(const World& other)
     : m_layout(other.m_layout), m_padBytes(other.m_padBytes), m_bytes(other.m_bytes), m_def(other.m_def) {
     if (other.m_borrowed) {
-        m_bytes = ZeroedBytes(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
+        m_bytes = PixelBuffer(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
     }
     Rebind();
 }
@@ -136,13 +92,27 @@ World& World::operator=(const World& other) {
         m_padBytes = other.m_padBytes;
         m_bytes = other.m_bytes;
         if (other.m_borrowed) {
-            m_bytes = ZeroedBytes(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
+            m_bytes = PixelBuffer(other.Base(), other.RowBytes() * static_cast<std::size_t>(other.Height()));
         }
         m_borrowed = nullptr;
         m_def = other.m_def;
         Rebind();
     }
     return *this;
+}
+
+PixelBuffer World::TakePixels() && {
+    if (m_borrowed || m_padBytes != 0) {
+        PixelBuffer packed(static_cast<std::size_t>(Width()) * BytesPerPixel(m_layout) *
+                           static_cast<std::size_t>(Height()));
+        const std::size_t pixelBytes = static_cast<std::size_t>(Width()) * BytesPerPixel(m_layout);
+        for (A_long y = 0; y < Height(); ++y) {
+            std::memcpy(packed.data() + static_cast<std::size_t>(y) * pixelBytes, Row(y), pixelBytes);
+        }
+        return packed;
+    }
+    m_def.data = nullptr;
+    return std::move(m_bytes);
 }
 
 void World::Rebind() {

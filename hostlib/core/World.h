@@ -13,34 +13,6 @@
 
 namespace corvelle {
 
-/// Zeroed bytes. Large blocks are whole pages mapped for them: untouched zero pages, so memory
-/// is committed only where pixels are written (a short input costs what it holds), and page
-/// aligned, which the kernel copies frames into and out of several times faster than the
-/// 16-byte alignment the allocator gives.
-class ZeroedBytes {
-public:
-    ZeroedBytes() = default;
-    /// Throws std::bad_alloc.
-    explicit ZeroedBytes(std::size_t size);
-    ZeroedBytes(const uint8_t* first, std::size_t size);
-    ZeroedBytes(const ZeroedBytes& other) : ZeroedBytes(other.data(), other.size()) {}
-    ZeroedBytes& operator=(const ZeroedBytes& other);
-    ZeroedBytes(ZeroedBytes&&) noexcept = default;
-    ZeroedBytes& operator=(ZeroedBytes&&) noexcept = default;
-
-    uint8_t* data() const { return m_data.get(); }
-    std::size_t size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
-
-private:
-    struct Release {
-        std::size_t mapped;   // bytes mapped for the block, or 0 where it came from calloc
-        void operator()(uint8_t* p) const;
-    };
-    std::unique_ptr<uint8_t[], Release> m_data;
-    std::size_t m_size = 0;
-};
-
 /// The four native layouts: the compositor's ARGB 8 and 16 bit, the editor's BGRA 8 bit and float.
 using PixelLayout = PixelFormat;
 
@@ -89,6 +61,10 @@ public:
         return Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(m_layout);
     }
 
+    /// The pixels packed row after row, for a Picture; taken without a copy from an owned world
+    /// without padding. The world is left without pixels.
+    PixelBuffer TakePixels() &&;
+
     /// True when every pixel byte (padding excluded) equals the other world's.
     bool SamePixels(const World& other) const;
     /// True when every padding byte still holds the fill pattern.
@@ -100,7 +76,7 @@ private:
 
     PixelLayout m_layout;
     A_long m_padBytes;
-    ZeroedBytes m_bytes;
+    PixelBuffer m_bytes;
     void* m_borrowed = nullptr;
     PF_EffectWorld m_def{};
 };

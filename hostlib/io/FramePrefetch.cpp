@@ -1,17 +1,17 @@
 // Reads a raw stream's next frame while the current one renders.
-#include "io/FramePrefetch.h"
+#include <corvelle/streams.h>
 
 namespace corvelle {
 
-FramePrefetch::FramePrefetch(RawFrameReader& reader, PixelLayout layout, A_long width, A_long height,
+FramePrefetch::FramePrefetch(RawFrameReader& reader, PixelFormat format, int width, int height,
                              std::size_t maxReadAheadBytes)
     : m_reader(reader) {
     m_frames.reserve(2);
-    m_frames.emplace_back(layout, width, height);
+    m_frames.push_back(MakePicture(format, width, height));
     const std::size_t frameBytes =
-        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(layout);
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * BytesPerPixel(format);
     if (frameBytes <= maxReadAheadBytes) {
-        m_frames.emplace_back(layout, width, height);
+        m_frames.push_back(MakePicture(format, width, height));
     }
 }
 
@@ -21,11 +21,11 @@ FramePrefetch::~FramePrefetch() {
     }
 }
 
-void FramePrefetch::StartReading(World& target) {
+void FramePrefetch::StartReading(Picture& target) {
     m_pending = std::async(std::launch::async, [this, &target] { return m_reader.Next(target.View()); });
 }
 
-World* FramePrefetch::Next() {
+const Picture* FramePrefetch::Next() {
     if (m_frames.size() == 1) {
         if (!m_reader.Next(m_frames[0].View())) {
             return nullptr;
@@ -43,7 +43,7 @@ World* FramePrefetch::Next() {
     if (!m_pending.get()) {
         return nullptr;
     }
-    World* ready = &m_frames[m_reading];
+    Picture* ready = &m_frames[m_reading];
     ++m_handedOut;
     // The caller is done with the other frame: it asks for a new one only after rendering it.
     m_reading ^= 1;

@@ -1,6 +1,4 @@
 // Builds the test picture in double, rounds it to float once, then stores it in the world.
-#include "io/TestPicture.h"
-
 #include <corvelle/streams.h>
 
 #include "io/PixelConversion.h"
@@ -86,10 +84,10 @@ void DrawTestPicture(const ImageView& out) {
     }
 }
 
-World MakeTestPicture(PixelLayout layout, A_long width, A_long height) {
-    World world(layout, width, height);
-    DrawTestPicture(world.View());
-    return world;
+Picture MakeTestPicture(PixelFormat format, int width, int height) {
+    Picture picture = MakePicture(format, width, height);
+    DrawTestPicture(picture.View());
+    return picture;
 }
 
 }   // namespace corvelle

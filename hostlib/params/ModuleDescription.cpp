@@ -155,18 +155,6 @@ void AddTypeFields(const PF_ParamDef& def, const PF_ParamDef& current, nlohmann:
 
 }   // namespace
 
-std::string Decimal(double value) {
-    char text[40];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
-
-std::string Decimal(float value) {
-    char text[40];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
-
 nlohmann::json DescribeVersion(A_u_long word) {
     static constexpr const char* kStages[] = {"develop", "alpha", "beta", "release"};
     const unsigned major = (word >> PF_VERS_VERS_SHIFT) & PF_VERS_VERS_BITS;

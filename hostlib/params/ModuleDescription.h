@@ -3,6 +3,8 @@
 
 #include "core/Host.h"
 
+#include <corvelle/text.h>
+
 #include <nlohmann/json.hpp>
 
 #include <string>
@@ -21,10 +23,5 @@ nlohmann::json DescribePixelFormats(const std::vector<PrPixelFormat>& formats);
 /// The parameter table after Parameters setup, one object per index from 0, with the control's
 /// name and disabled state as the last UI update left them.
 nlohmann::json DescribeParams(Host& host);
-
-/// Shortest decimal text that reads back as the same double.
-std::string Decimal(double value);
-/// Shortest decimal text that reads back as the same float (for the host's single-precision fields).
-std::string Decimal(float value);
 
 }   // namespace corvelle

@@ -4,13 +4,11 @@
 
 #include "core/World.h"
 
+#include <corvelle/pictures.h>
+
 #include <string>
 
 namespace corvelle {
-
-/// The most pixels a picture input may have unless a front-end asks for another limit: 16384 ×
-/// 8192, room for every video and film format; an 8-bit world of it takes 512 MiB.
-constexpr long long kDefaultMaxPixels = 16384LL * 8192LL;
 
 /// Reads the first subimage of `path` into a new world of `layout` by the rules of
 /// PixelConversion; grey files fill red, green and blue, files without alpha get full alpha.
@@ -18,7 +16,7 @@ constexpr long long kDefaultMaxPixels = 16384LL * 8192LL;
 /// missing, not a regular file, unreadable, corrupt or cut short, more than `maxPixels` pixels
 /// (never more than 32767 on a side), or declares more picture than its bytes can hold; the
 /// last two before the picture's memory is allocated.
-World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels = kDefaultMaxPixels);
+World ReadImage(const std::string& path, PixelLayout layout, long long maxPixels = kDefaultMaxPicturePixels);
 
 /// Throws HostError (BadValue) unless WriteImage can write this kind of file (PNG, TIFF,
 /// OpenEXR), judged by the name's ending.

@@ -10,36 +10,18 @@
 #include <new>
 
 namespace corvelle {
-Picture MakePicture(PixelFormat format, int width, int height) {
-    if (width < 0 || height < 0) {
-        throw HostError("cannot make a picture of negative size", ErrorKind::BadValue);
-    }
+Picture ReadPicture(const std::string& path, PixelFormat format, long long maxPixels) {
+    World world = ReadImage(path, format, maxPixels);
     Picture picture;
     picture.format = format;
-    picture.width = width;
-    picture.height = height;
-    try {
-        picture.bytes.assign(static_cast<std::size_t>(picture.RowBytes()) * static_cast<std::size_t>(height),
-                             0);
-    } catch (const std::bad_alloc&) {
-        throw PictureOutOfMemory("", width, height, BytesPerPixel(format));
-    }
+    picture.width = world.Width();
+    picture.height = world.Height();
+    picture.bytes = std::move(world).TakePixels();
     return picture;
 }
 
-Picture ReadPicture(const std::string& path, PixelFormat format) {
-    try {
-        const World world = ReadImage(path, format);
-        Picture picture = MakePicture(format, world.Width(), world.Height());
-        const std::size_t rowBytes = static_cast<std::size_t>(picture.RowBytes());
-        for (A_long y = 0; y < world.Height(); ++y) {
-            std::memcpy(picture.bytes.data() + static_cast<std::size_t>(y) * rowBytes, world.Row(y),
-                        rowBytes);
-        }
-        return picture;
-    } catch (const std::bad_alloc&) {
-        throw HostError("reading " + path + ": not enough memory", ErrorKind::OutOfMemory);
-    }
+void CheckPictureOutputPath(const std::string& path) {
+    CheckImageOutputPath(path);
 }
 
 void WritePicture(const std::string& path, const ConstImageView& picture) {

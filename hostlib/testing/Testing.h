@@ -6,8 +6,10 @@
 #include "core/EffectImpl.h"
 #include "core/FaultPlan.h"
 #include "core/Host.h"
+#include "core/World.h"
 
 #include <corvelle/corvelle.h>
+#include <corvelle/streams.h>
 
 #include <memory>
 #include <string>
@@ -39,19 +41,17 @@ inline Effect MakeEffect(const std::string& path, const HostSettings& settings,
     return EffectAccess::Make(EffectAccess::Internals::Create(path, settings, faults));
 }
 
-/// As above, from what a front-end holds: `render` is in force from the module's first command.
-inline Effect MakeEffect(const LoadOptions& load, const RenderSettings& render,
-                         const FaultPlan& faults = {}) {
-    HostSettings settings;
-    settings.app = load.host == HostKind::Editor ? HostApp::Premiere : HostApp::AfterEffects;
-    settings.layerWidth = load.layerWidth;
-    settings.layerHeight = load.layerHeight;
-    settings.downsampleX = PF_RationalScale{render.downsampleX.num, render.downsampleX.den};
-    settings.downsampleY = PF_RationalScale{render.downsampleY.num, render.downsampleY.den};
-    settings.pixelAspect = PF_RationalScale{render.pixelAspect.num, render.pixelAspect.den};
-    settings.quality = render.highQuality ? PF_Quality_HI : PF_Quality_LO;
-    settings.threads = render.threads;
-    return MakeEffect(load.modulePath, settings, faults);
+/// An Effect as `Effect(load)` makes it, over a host that injects `faults`.
+inline Effect MakeEffect(const LoadOptions& load, const FaultPlan& faults) {
+    return MakeEffect(load.modulePath, HostSettingsFor(load), faults);
+}
+
+/// The built-in picture in a world of its own, for tests that hand worlds to a host.
+inline World TestPictureWorld(PixelFormat format, int width = kTestPictureWidth,
+                              int height = kTestPictureHeight) {
+    World world(format, width, height);
+    DrawTestPicture(world.View());
+    return world;
 }
 
 }   // namespace corvelle

@@ -173,4 +173,16 @@ bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]) {
     return true;
 }
 
+std::string Decimal(double value) {
+    char text[40];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+std::string Decimal(float value) {
+    char text[40];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
 }   // namespace corvelle

@@ -56,6 +56,39 @@ constexpr std::size_t BytesPerPixel(PixelFormat format) {
     return format == PixelFormat::Argb16 ? 8 : format == PixelFormat::BgraFloat ? 16 : 4;
 }
 
+/// Zeroed pixel memory. Large blocks are whole pages mapped for them: committed only where
+/// pixels are written (a short input costs what it holds) and page aligned, which the kernel
+/// copies frames into and out of several times faster than the allocator's alignment.
+class CORVELLE_API PixelBuffer {
+public:
+    PixelBuffer() = default;
+    /// Throws std::bad_alloc.
+    explicit PixelBuffer(std::size_t size);
+    PixelBuffer(const uint8_t* first, std::size_t size);
+    PixelBuffer(const PixelBuffer& other) : PixelBuffer(other.data(), other.size()) {}
+    PixelBuffer& operator=(const PixelBuffer& other);
+    PixelBuffer(PixelBuffer&&) noexcept = default;
+    PixelBuffer& operator=(PixelBuffer&&) noexcept = default;
+
+    uint8_t* data() { return m_data.get(); }
+    const uint8_t* data() const { return m_data.get(); }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    uint8_t& operator[](std::size_t i) { return m_data[i]; }
+    const uint8_t& operator[](std::size_t i) const { return m_data[i]; }
+    /// Same size and bytes.
+    bool operator==(const PixelBuffer& other) const;
+    bool operator!=(const PixelBuffer& other) const { return !(*this == other); }
+
+private:
+    struct Release {
+        std::size_t mapped;   // bytes mapped for the block, or 0 where it came from calloc
+        void operator()(uint8_t* p) const;
+    };
+    std::unique_ptr<uint8_t[], Release> m_data;
+    std::size_t m_size = 0;
+};
+
 /// A ratio num/den, den > 0.
 struct Rational {
     int32_t num = 1;
@@ -136,6 +169,21 @@ struct ImageView {
     operator ConstImageView() const { return ConstImageView{data, width, height, rowBytes, format}; }
 };
 
+/// A picture the library owns, rows packed without padding.
+struct Picture {
+    PixelFormat format = PixelFormat::Argb8;
+    int width = 0;
+    int height = 0;
+    PixelBuffer bytes;
+
+    std::ptrdiff_t RowBytes() const { return static_cast<std::ptrdiff_t>(width) * BytesPerPixel(format); }
+    ImageView View() { return ImageView{bytes.data(), width, height, RowBytes(), format}; }
+    ConstImageView View() const { return ConstImageView{bytes.data(), width, height, RowBytes(), format}; }
+};
+
+/// A blank (transparent black) picture. Throws Error (BadValue for a negative size, OutOfMemory).
+CORVELLE_API Picture MakePicture(PixelFormat format, int width, int height);
+
 /// The window the controls are shown in: window = layer × zoom + offset (layer window), or
 /// window = (layer + layer position) × zoom + offset (composition window).
 struct WindowSpec {
@@ -175,6 +223,18 @@ enum class Handle {
     Opacity
 };
 
+/// Loads the module at `modulePath` (empty: Effect::DefaultModulePath()) into a fresh host acting
+/// as `host` and runs its set-up commands one by one (About before Global setup), reporting as one
+/// JSON object what a host learns from each: "about", "version", "out_flags", "pixel_formats"
+/// (editor), "custom_ui", "num_params" and "parameters" as registered, and under "warnings" the
+/// messages the module left beside success. With `maskOnly`, Mask Only is then turned on and the
+/// update's out flags reported. Throws Error when a command fails.
+CORVELLE_API std::string InspectModuleJson(const std::string& modulePath, HostKind host, bool maskOnly);
+
+/// Throws Error (BadValue) unless `path` ends in .png, (IO) unless its folder exists: for a window
+/// picture, checked before any work is done.
+CORVELLE_API void CheckPngOutputPath(const std::string& path);
+
 class EffectAccess;
 
 struct LoadOptions {
@@ -182,6 +242,7 @@ struct LoadOptions {
     HostKind host = HostKind::Compositor;
     int layerWidth = 1920;
     int layerHeight = 1080;
+    RenderSettings render;   // in force from the module's first command
 };
 
 class CORVELLE_API Effect {
@@ -261,6 +322,11 @@ public:
     /// Draws `rendered` (the output of Render, or null for none) where the window shows the layer,
     /// over the window's grey, and the controls over it, into a straight RGBA 8-bit window picture.
     void DrawWindow(const ConstImageView* rendered, const ImageView& rgbaWindow);
+    /// As DrawWindow, written to `pngPath` as a PNG that appears whole or not at all. When
+    /// `tracePath` is not empty, it receives one JSON line per host call the module makes while
+    /// drawing. Throws Error when the module fails the event or a file cannot be written.
+    void WriteWindowPng(const ConstImageView* rendered, const std::string& pngPath,
+                        const std::string& tracePath = {});
     /// The handle a press at window pixel (x, y) would grab; changes nothing.
     Handle HitTest(int x, int y);
     /// A mouse press, move and release in window pixels, as the host sends them to the module.

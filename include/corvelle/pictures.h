@@ -4,29 +4,22 @@
 
 #include <corvelle/corvelle.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace corvelle {
 
-/// A picture the library owns, rows packed without padding.
-struct Picture {
-    PixelFormat format = PixelFormat::Argb8;
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> bytes;
+/// The most pixels a picture input may have unless a caller asks for another limit: 16384 ×
+/// 8192, room for every video and film format; an 8-bit picture of it takes 512 MiB.
+constexpr long long kDefaultMaxPicturePixels = 16384LL * 8192LL;
 
-    std::ptrdiff_t RowBytes() const { return static_cast<std::ptrdiff_t>(width) * BytesPerPixel(format); }
-    ImageView View() { return ImageView{bytes.data(), width, height, RowBytes(), format}; }
-    ConstImageView View() const { return ConstImageView{bytes.data(), width, height, RowBytes(), format}; }
-};
-
-/// A blank (transparent black) picture.
-CORVELLE_API Picture MakePicture(PixelFormat format, int width, int height);
-/// Reads the first picture of a file into `format`; grey fills red, green and blue, no alpha is
-/// full alpha. Throws Error (IO, BadValue, OutOfMemory).
-CORVELLE_API Picture ReadPicture(const std::string& path, PixelFormat format);
+/// Reads the first picture of a regular file into `format`; grey fills red, green and blue, no
+/// alpha is full alpha. A file of more than `maxPixels` pixels (never more than 32767 on a side),
+/// or one declaring more picture than its bytes hold, is refused before any picture memory is
+/// taken. Throws Error (IO, BadValue, OutOfMemory).
+CORVELLE_API Picture ReadPicture(const std::string& path, PixelFormat format,
+                                 long long maxPixels = kDefaultMaxPicturePixels);
+/// Throws Error (BadValue) unless WritePicture can write this kind of file, by the name's ending.
+CORVELLE_API void CheckPictureOutputPath(const std::string& path);
 /// Writes PNG, TIFF or OpenEXR (by the name's ending) at the picture's natural depth; the file
 /// appears whole or not at all. Throws Error (IO, BadValue).
 CORVELLE_API void WritePicture(const std::string& path, const ConstImageView& picture);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,38 @@ private:
     std::vector<uint8_t> m_buffer;
 };
 
+/// Reads a raw stream's next frame on a thread of its own while the current one renders, so
+/// reading and rendering overlap instead of taking turns.
+class CORVELLE_API FramePrefetch {
+public:
+    /// A frame read ahead is one more frame held; past this size (4K at 16 bits and float, 8K)
+    /// the memory matters more than the overlap, and frames are read in turn.
+    static constexpr std::size_t kMaxReadAheadBytes = std::size_t{64} << 20;
+
+    /// Frames of `format`, `width` × `height` from `reader`, which must outlive this.
+    FramePrefetch(RawFrameReader& reader, PixelFormat format, int width, int height,
+                  std::size_t maxReadAheadBytes = kMaxReadAheadBytes);
+    /// Waits for a read still under way (it fills a frame this object owns).
+    ~FramePrefetch();
+    FramePrefetch(const FramePrefetch&) = delete;
+    FramePrefetch& operator=(const FramePrefetch&) = delete;
+
+    /// The next frame, valid until the next call; null when the stream has ended between
+    /// frames. Throws what the reader throws, for the frame it was reading.
+    const Picture* Next();
+    /// Frames handed out so far.
+    long FramesRead() const { return m_handedOut; }
+
+private:
+    void StartReading(Picture& target);
+
+    RawFrameReader& m_reader;
+    std::vector<Picture> m_frames;   // two when reading ahead
+    int m_reading = 0;               // the frame the read under way fills
+    std::future<bool> m_pending;
+    long m_handedOut = 0;
+};
+
 constexpr int kTestPictureWidth = 1920;
 constexpr int kTestPictureHeight = 1080;
 
@@ -73,5 +106,8 @@ constexpr int kTestPictureHeight = 1080;
 /// bottom the hue sweep over an alpha ramp from 0 to 1. Only + − × ÷ and floor are used, so every
 /// build gives the same values.
 CORVELLE_API void DrawTestPicture(const ImageView& out);
+/// The built-in picture in a picture of its own.
+CORVELLE_API Picture MakeTestPicture(PixelFormat format, int width = kTestPictureWidth,
+                                     int height = kTestPictureHeight);
 
 }   // namespace corvelle

@@ -5,6 +5,7 @@
 #include <corvelle/corvelle.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace corvelle {
@@ -32,5 +33,10 @@ CORVELLE_API bool ParseDecimalOrRatio(std::string_view text, double& value);
 /// A colour as RRGGBB in hexadecimal (either case), '#' optional, into red, green and blue;
 /// false otherwise, rgb untouched.
 CORVELLE_API bool ParseHexRgb(std::string_view text, uint8_t (&rgb)[3]);
+
+/// Shortest decimal text that reads back as the same double.
+CORVELLE_API std::string Decimal(double value);
+/// Shortest decimal text that reads back as the same float (for the host's single-precision fields).
+CORVELLE_API std::string Decimal(float value);
 
 }   // namespace corvelle

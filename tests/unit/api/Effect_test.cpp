@@ -4,7 +4,7 @@
 #include "ModuleUnderTest.h"
 #include "testing/Testing.h"
 #include "params/ParamSnapshot.h"
-#include "io/TestPicture.h"
+#include "testing/Testing.h"
 
 #include <corvelle/convert.h>
 #include <corvelle/corvelle.h>
@@ -176,7 +176,7 @@ TEST_P(EffectRenderTest, CallerBuffersWithPaddedRowsGiveTheHostsBytes) {
     effect.SetNumber("feather", 20.0);
     effect.SetChoice("blend", "screen");
 
-    const World picture = MakeTestPicture(c.format, kW, kH);
+    const World picture = TestPictureWorld(c.format, kW, kH);
     World expected(c.format, kW, kH);
     World input = picture;
     ASSERT_EQ(Internals(effect).host.Render(input, expected), PF_Err_NONE);

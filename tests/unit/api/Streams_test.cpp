@@ -2,7 +2,7 @@
 // padded rows, the built-in picture is the one the host renders, and the effect's JSON views
 // agree with the host's own records.
 #include "RenderTestSupport.h"
-#include "io/TestPicture.h"
+#include "testing/Testing.h"
 #include "params/ParamSnapshot.h"
 #include "testing/Testing.h"
 
@@ -64,7 +64,7 @@ TEST(PublicStreamsTest, PaddedFramesRoundTripPackedAndLeaveThePaddingAlone) {
 
 TEST(PublicStreamsTest, DrawnPictureIsTheHostsBuiltInPicture) {
     for (const PixelFormat format : {PixelFormat::Argb16, PixelFormat::BgraFloat}) {
-        const World world = MakeTestPicture(format, 64, 36);
+        const World world = TestPictureWorld(format, 64, 36);
         PaddedPicture drawn(format, 64, 36, 0);
         DrawTestPicture(drawn.view);
         EXPECT_EQ(std::memcmp(drawn.bytes.data(), world.Row(0), drawn.bytes.size()), 0);

@@ -1,5 +1,6 @@
 // The corvelle command line run in-process: how a refused command line reads, and the usage.
 #include "cli/CommandLine.h"
+#include "testing/Testing.h"
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"
@@ -104,9 +105,11 @@ TEST(CommandLine, UsageNamesTheFilesInOrder) {
 // suite helper's own text, and no output appears.
 TEST(CommandLine, RenderReportsTheModulesMessage) {
     TempDir dir;
+    FaultPlan faults;
+    faults.refusedSuites.insert({"PF Pixel Format Suite", 1});
+    faults.refuseOnlyDuring = PF_Cmd_RENDER;
     CommandContext context;
-    context.faults.refusedSuites.insert({"PF Pixel Format Suite", 1});
-    context.faults.refuseOnlyDuring = PF_Cmd_RENDER;
+    context.makeEffect = [faults](const LoadOptions& load) { return MakeEffect(load, faults); };
     const RunResult result = RunCorvelle(
         {"render", "--raw", "4x2", dir / "out.raw", "--host", "premiere", "--module", CORVELLE_MODULE_PATH},
         context);

@@ -3,7 +3,7 @@
 #include "CaseName.h"
 #include "pictures/ImageFiles.h"
 #include "RenderTestSupport.h"
-#include "io/TestPicture.h"
+#include "testing/Testing.h"
 
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
@@ -284,7 +284,7 @@ TEST(CommandRender, RawWithoutInputRendersTheTestPicture) {
     TempDir dir;
     const CommandResult plain = RunRender(dir, {"--raw", "32x18", dir / "plain.raw", "--opacity", "0"});
     ASSERT_EQ(plain.status, 0) << plain.err;
-    World picture = MakeTestPicture(PixelLayout::Argb8, 32, 18);
+    World picture = TestPictureWorld(PixelLayout::Argb8, 32, 18);
     EXPECT_EQ(ReadBytes(dir / "plain.raw"),
               std::string(reinterpret_cast<const char*>(picture.Row(0)), 32 * 18 * 4));
 

@@ -1,7 +1,7 @@
 // Reading ahead must hand out the stream's frames in order, each whole, and report a frame cut
 // short after every whole frame before it, as reading in turn does.
 #include "core/HostError.h"
-#include "io/FramePrefetch.h"
+#include <corvelle/streams.h>
 
 #include "CaseName.h"
 #include "RenderTestSupport.h"
@@ -37,11 +37,11 @@ TEST_P(FramePrefetchTest, HandsOutEveryWholeFrameInOrder) {
     std::ofstream(dir / "frames.raw", std::ios::binary) << bytes;
 
     RawFrameReader reader(dir / "frames.raw");
-    FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2, c.readAhead ? kFrameBytes : kFrameBytes - 1);
+    FramePrefetch frames(reader, PixelFormat::Argb8, 2, 2, c.readAhead ? kFrameBytes : kFrameBytes - 1);
     for (int frame = 0; frame < c.wholeFrames; ++frame) {
-        World* world = frames.Next();
-        ASSERT_NE(world, nullptr) << "frame " << frame;
-        EXPECT_EQ(world->Row(1)[kFrameBytes / 2 - 1], 'a' + frame);
+        const Picture* picture = frames.Next();
+        ASSERT_NE(picture, nullptr) << "frame " << frame;
+        EXPECT_EQ(picture->bytes[kFrameBytes - 1], 'a' + frame);
         EXPECT_EQ(frames.FramesRead(), frame + 1);
     }
     if (c.extraBytes > 0) {
@@ -70,7 +70,7 @@ TEST(FramePrefetchTest, StopsEarlyWithoutWaitingForTheWholeStream) {
     std::ofstream(dir / "frames.raw", std::ios::binary) << std::string(16 * 10, 'x');
     RawFrameReader reader(dir / "frames.raw");
     {
-        FramePrefetch frames(reader, PixelLayout::Argb8, 2, 2);
+        FramePrefetch frames(reader, PixelFormat::Argb8, 2, 2);
         ASSERT_NE(frames.Next(), nullptr);   // a read of the second frame is now under way
     }
     // Only the frame read ahead was taken from the stream.

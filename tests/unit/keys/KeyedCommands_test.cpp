@@ -3,7 +3,7 @@
 // bad file is a command-line mistake refused before any output appears.
 #include "RenderTestSupport.h"
 #include "core/World.h"
-#include "io/TestPicture.h"
+#include "testing/Testing.h"
 #include "pictures/ImageFiles.h"
 
 #include <corvelle/keyframes.h>
@@ -41,7 +41,7 @@ std::string FrameFile(const std::string& prefix, long frame) {
 /// The built-in picture, marked with its frame number so frames cannot be mixed up unseen.
 void WriteFrames(const TempDir& dir, long first, long last) {
     for (long frame = first; frame <= last; ++frame) {
-        World picture = MakeTestPicture(PixelLayout::Argb8, kWidth, kHeight);
+        World picture = TestPictureWorld(PixelLayout::Argb8, kWidth, kHeight);
         picture.PixelAt(static_cast<A_long>(frame % kWidth), 0)[1] = static_cast<uint8_t>(frame * 20);
         WriteImage(dir / FrameFile("in", frame), picture);
     }

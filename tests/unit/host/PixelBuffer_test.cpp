@@ -21,11 +21,11 @@ struct SizeCase {
     bool pageAligned;
 };
 
-class ZeroedBytesTest : public testing::TestWithParam<SizeCase> {};
+class PixelBufferTest : public testing::TestWithParam<SizeCase> {};
 
-TEST_P(ZeroedBytesTest, IsZeroedWritableAndSurvivesCopiesAndMoves) {
+TEST_P(PixelBufferTest, IsZeroedWritableAndSurvivesCopiesAndMoves) {
     const SizeCase& c = GetParam();
-    ZeroedBytes bytes(c.size);
+    PixelBuffer bytes(c.size);
     ASSERT_EQ(bytes.size(), c.size);
     const std::size_t places[] = {0, c.size / 2, c.size - 1};
     for (const std::size_t at : places) {
@@ -39,16 +39,16 @@ TEST_P(ZeroedBytesTest, IsZeroedWritableAndSurvivesCopiesAndMoves) {
                       static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)),
                   0u);
     }
-    const ZeroedBytes copy(bytes);
+    const PixelBuffer copy(bytes);
     ASSERT_EQ(copy.size(), c.size);
     EXPECT_EQ(0, std::memcmp(copy.data(), bytes.data(), c.size));
-    ZeroedBytes moved(std::move(bytes));
+    PixelBuffer moved(std::move(bytes));
     EXPECT_EQ(0, std::memcmp(copy.data(), moved.data(), c.size));
     moved = copy;   // the mapped block it held is released, the copy's bytes taken
     EXPECT_EQ(0, std::memcmp(copy.data(), moved.data(), c.size));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ZeroedBytesTest,
+INSTANTIATE_TEST_SUITE_P(Sizes, PixelBufferTest,
                          testing::Values(SizeCase{"one_byte", 1, false},
                                          SizeCase{"a_small_picture", 64 * 36 * 4, false},
                                          SizeCase{"just_under_a_block", (std::size_t{256} << 10) - 1, false},

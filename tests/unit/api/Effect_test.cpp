@@ -2,12 +2,13 @@
 // errors and the controls.
 #include "CaseName.h"
 #include "ModuleUnderTest.h"
-#include "testing/Testing.h"
+#include "RenderTestSupport.h"
 #include "params/ParamSnapshot.h"
 #include "testing/Testing.h"
 
 #include <corvelle/convert.h>
 #include <corvelle/corvelle.h>
+#include <corvelle/pictures.h>
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,27 @@ TEST(EffectRenderTest, DownsampledOutputsTakeTheDownsampledSize) {
                  Error);
 }
 
+TEST(EffectRenderTest, RenderSettingsGivenAtLoadHoldFromTheFirstCommand) {
+    LoadOptions load = Options(HostKind::Compositor, 10, 7);
+    load.render.downsampleX = Rational{1, 2};
+    load.render.downsampleY = Rational{1, 3};
+    load.render.highQuality = false;
+    Effect effect(load);
+    EXPECT_EQ(effect.OutputWidth(), 5);
+    EXPECT_EQ(effect.OutputHeight(), 3);
+    EXPECT_FALSE(effect.GetRenderSettings().highQuality);
+    // The set-up commands saw them too: the host keeps one set of settings from the start.
+    EXPECT_EQ(Internals(effect).host.Settings().downsampleY.den, 3u);
+
+    load.render.downsampleX = Rational{3, 2};
+    try {
+        Effect refused(load);
+        ADD_FAILURE() << "a downsample factor above 1 was taken";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::BadValue);
+    }
+}
+
 // ---- Controls -----------------------------------------------------------------------------------
 
 TEST(EffectControlsTest, ACornerDragResizesAndReportsWhatChanged) {
@@ -290,6 +312,49 @@ TEST(EffectControlsTest, TheWindowPictureShowsTheControlsOverTheLayer) {
                  Error);
     window.zoom = 100.0;
     EXPECT_THROW(effect.SetWindow(window), Error);
+}
+
+// The PNG holds the window DrawWindow draws, and the trace the calls the module made for it.
+TEST(EffectControlsTest, TheWindowPngIsTheWindowPictureAndItsTraceTheDrawCalls) {
+    const testing_support::TempDir dir;
+    Effect effect(Options(HostKind::Compositor, 120, 80));
+    const std::vector<uint8_t> layer(120 * 80 * 4, 90);
+    const ConstImageView rendered{layer.data(), 120, 80, 480, PixelFormat::Argb8};
+    std::vector<uint8_t> rgba(120 * 80 * 4);
+    effect.DrawWindow(&rendered, ImageView{rgba.data(), 120, 80, 480, PixelFormat::Argb8});
+    effect.WriteWindowPng(&rendered, dir / "window.png", dir / "trace.jsonl");
+
+    const Picture png = ReadPicture(dir / "window.png", PixelFormat::Argb8);
+    ASSERT_EQ(png.width, 120);
+    ASSERT_EQ(png.height, 80);
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        const uint8_t argb[4] = {rgba[i + 3], rgba[i], rgba[i + 1], rgba[i + 2]};
+        ASSERT_EQ(std::memcmp(argb, &png.bytes[i], 4), 0) << "pixel " << i / 4;
+    }
+    const std::string trace = testing_support::ReadBytes(dir / "trace.jsonl");
+    EXPECT_NE(trace.find("\"PF_StrokePath\""), std::string::npos) << trace.substr(0, 200);
+    EXPECT_EQ(Internals(effect).host.Trace().Enabled(), false) << "recording ends with the event";
+
+    EXPECT_THROW(effect.WriteWindowPng(nullptr, dir / "missing/window.png"), Error);
+}
+
+// The report runs the set-up commands one by one, as the host sees them.
+TEST(EffectInfoTest, TheModuleReportListsWhatEachSetUpCommandTold) {
+    for (const HostKind host : {HostKind::Compositor, HostKind::Editor}) {
+        const nlohmann::json report =
+            nlohmann::json::parse(InspectModuleJson(CORVELLE_MODULE_PATH, host, /*maskOnly=*/true));
+        EXPECT_EQ(report["host"], host == HostKind::Editor ? "premiere" : "ae");
+        EXPECT_EQ(report["version"]["text"], "version 1.3.0 develop build 1 (0x98001)");
+        EXPECT_EQ(report["parameters"].size(), report["num_params"].get<std::size_t>());
+        EXPECT_EQ(report.contains("pixel_formats"), host == HostKind::Editor);
+        EXPECT_TRUE(report.contains("mask_only_update"));
+    }
+    try {
+        InspectModuleJson("/nonexistent/Corvelle.so", HostKind::Compositor, false);
+        ADD_FAILURE() << "a missing module was reported";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::Load);
+    }
 }
 
 TEST(EffectInfoTest, AboutAndVersionComeFromTheModule) {

@@ -2,10 +2,10 @@
 // padded rows, the built-in picture is the one the host renders, and the effect's JSON views
 // agree with the host's own records.
 #include "RenderTestSupport.h"
-#include "testing/Testing.h"
 #include "params/ParamSnapshot.h"
 #include "testing/Testing.h"
 
+#include <corvelle/pictures.h>
 #include <corvelle/streams.h>
 
 #include <gtest/gtest.h>
@@ -59,6 +59,48 @@ TEST(PublicStreamsTest, PaddedFramesRoundTripPackedAndLeaveThePaddingAlone) {
         }
         EXPECT_FALSE(reader.Next(out.view));
         EXPECT_EQ(reader.FramesRead(), 2);
+    }
+}
+
+// A picture file is read only within the caller's pixel limit, and its pixels come back as written.
+TEST(PublicPicturesTest, ReadsWithinThePixelLimitAndChecksOutputNames) {
+    const TempDir dir;
+    const Picture written = MakeTestPicture(PixelFormat::Argb16, 4, 3);
+    WritePicture(dir / "in.png", written.View());
+    struct LimitCase {
+        long long maxPixels;
+        bool read;
+    };
+    for (const LimitCase c : {LimitCase{11, false}, LimitCase{12, true}}) {
+        SCOPED_TRACE(c.maxPixels);
+        try {
+            const Picture read = ReadPicture(dir / "in.png", PixelFormat::Argb16, c.maxPixels);
+            EXPECT_TRUE(c.read);
+            EXPECT_EQ(read.bytes, written.bytes);
+        } catch (const Error& e) {
+            EXPECT_FALSE(c.read) << e.what();
+            EXPECT_EQ(e.Kind(), ErrorKind::IO);
+        }
+    }
+    struct NameCase {
+        const char* name;
+        bool picture;
+        bool png;
+    };
+    for (const NameCase c : {NameCase{"out.png", true, true}, NameCase{"out.exr", true, false},
+                             NameCase{"out.TIF", true, false}, NameCase{"out.jpg", false, false}}) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir / c.name;
+        if (c.picture) {
+            EXPECT_NO_THROW(CheckPictureOutputPath(path));
+        } else {
+            EXPECT_THROW(CheckPictureOutputPath(path), Error);
+        }
+        if (c.png) {
+            EXPECT_NO_THROW(CheckPngOutputPath(path));
+        } else {
+            EXPECT_THROW(CheckPngOutputPath(path), Error);
+        }
     }
 }
 

@@ -15,8 +15,6 @@ using Json = nlohmann::json;
 // window points through (about ±32767 pixels).
 constexpr double kMaxPixel = 1.0e6;
 constexpr double kMaxOffset = 1.0e4;
-constexpr double kMinZoom = 1.0 / 64.0;
-constexpr double kMaxZoom = 64.0;
 constexpr std::size_t kMaxKeyLength = 32;
 constexpr std::size_t kMaxTextValue = 64;
 
@@ -114,7 +112,7 @@ void ReadPosition(const Json& message, ClientMessage& out) {
 
 void ReadView(const Json& message, ClientMessage& out) {
     ViewRequest& view = out.view;
-    view.zoom = Number(message, "zoom", kMinZoom, kMaxZoom);
+    view.zoom = Number(message, "zoom", kMinWindowZoom, kMaxWindowZoom);
     view.offsetX = Number(message, "ox", -kMaxOffset, kMaxOffset);
     view.offsetY = Number(message, "oy", -kMaxOffset, kMaxOffset);
     const std::string kind = Text(message, "kind", 8);

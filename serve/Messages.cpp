@@ -1,6 +1,8 @@
 // Reads the page's messages: JSON objects whose field "t" names what they ask for.
 #include "Messages.h"
 
+#include <corvelle/corvelle.h>
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>

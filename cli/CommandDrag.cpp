@@ -109,13 +109,15 @@ void RunDrag(const DragOptions& options, const CommandContext& context) {
     const std::vector<std::string> changed =
         AtPixel("release", release, [&] { return effect.Release(release.x, release.y); });
 
+    // The parameters as the release left them, before the overlay renders and draws.
+    const nlohmann::ordered_json after = nlohmann::ordered_json::parse(effect.ParamsJson());
     if (!options.overlay.empty()) {
         const ConstImageView rendered = run.Render();
         effect.WriteWindowPng(&rendered, options.overlay);
     }
     nlohmann::ordered_json result;
     result["grabbed"] = static_cast<int>(grabbed);
-    result["params"] = nlohmann::ordered_json::parse(effect.ParamsJson());
+    result["params"] = after;
     result["changed"] = changed;
     if (!options.saveKeys.empty()) {
         KeysAfterDrag(run, options.controls.keys.frame.value_or(0), changed).Save(options.saveKeys);

@@ -1,4 +1,4 @@
-// Parses the effect and host options and applies them to a Host by persistent parameter id.
+// Parses the effect and host options and applies them to an Effect by parameter key.
 #include "options/EffectOptions.h"
 
 #include <corvelle/text.h>

@@ -61,8 +61,8 @@ LoadOptions MakeLoadOptions(const HostOptions& options, int layerWidth, int laye
 /// The pixel format the chosen host renders at the chosen depth; throws Error as above.
 PixelFormat WorldLayout(const HostOptions& options);
 
-/// Sets every given option on a host after ParamsSetup, finding each parameter by its
-/// key through the public setters. Throws Error for a popup name
+/// Sets every given option on an effect, finding each parameter by its key through the public
+/// setters. Throws Error for a popup name
 /// the module does not offer, a value outside a slider's valid range, or a refused update.
 void ApplyEffectOptions(const EffectOptions& options, Effect& effect);
 

@@ -56,11 +56,17 @@ void DrawOverlay(Host& host, EventWindow& window, const World* rendered, const s
     if (rendered) {
         PaintRenderedLayer(canvas, host, window, *rendered);
     }
-    // Calls are recorded only while the draw event runs, and only when a trace is asked for.
+    // Calls are recorded only while the draw event runs, and only when a trace is asked for;
+    // a failed event must not leave an effect recording every call from then on.
     host.Trace().Clear();
     const bool recording = host.Trace().Enabled();
     host.Trace().SetEnabled(recording || !tracePath.empty());
-    SendDrawEvent(host, window, canvas);
+    try {
+        SendDrawEvent(host, window, canvas);
+    } catch (...) {
+        host.Trace().SetEnabled(recording);
+        throw;
+    }
     host.Trace().SetEnabled(recording);
     if (!tracePath.empty()) {
         std::ostringstream lines;

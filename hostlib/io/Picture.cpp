@@ -72,9 +72,12 @@ Picture MakePicture(PixelFormat format, int width, int height) {
     picture.format = format;
     picture.width = width;
     picture.height = height;
+    const std::size_t rowBytes = static_cast<std::size_t>(picture.RowBytes());
     try {
-        picture.bytes =
-            PixelBuffer(static_cast<std::size_t>(picture.RowBytes()) * static_cast<std::size_t>(height));
+        if (height > 0 && rowBytes > SIZE_MAX / static_cast<std::size_t>(height)) {
+            throw std::bad_alloc();
+        }
+        picture.bytes = PixelBuffer(rowBytes * static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
         throw PictureOutOfMemory("", width, height, BytesPerPixel(format));
     }

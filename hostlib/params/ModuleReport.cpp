@@ -73,7 +73,8 @@ std::string InspectModuleJson(const std::string& modulePath, HostKind hostKind, 
     }
     info["parameters"] = DescribeParams(host);
     info["warnings"] = warnings;
-    return info.dump();
+    // Another module's texts need not be UTF-8; what is not shows as U+FFFD, never as a failure.
+    return info.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }   // namespace corvelle

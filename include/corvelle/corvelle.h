@@ -67,8 +67,16 @@ public:
     PixelBuffer(const uint8_t* first, std::size_t size);
     PixelBuffer(const PixelBuffer& other) : PixelBuffer(other.data(), other.size()) {}
     PixelBuffer& operator=(const PixelBuffer& other);
-    PixelBuffer(PixelBuffer&&) noexcept = default;
-    PixelBuffer& operator=(PixelBuffer&&) noexcept = default;
+    /// What is moved from is left empty.
+    PixelBuffer(PixelBuffer&& other) noexcept : m_data(std::move(other.m_data)), m_size(other.m_size) {
+        other.m_size = 0;
+    }
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept {
+        m_data = std::move(other.m_data);
+        m_size = other.m_size;
+        other.m_size = 0;
+        return *this;
+    }
 
     uint8_t* data() { return m_data.get(); }
     const uint8_t* data() const { return m_data.get(); }
@@ -181,7 +189,8 @@ struct Picture {
     ConstImageView View() const { return ConstImageView{bytes.data(), width, height, RowBytes(), format}; }
 };
 
-/// A blank (transparent black) picture. Throws Error (BadValue for a negative size, OutOfMemory).
+/// A blank (transparent black) picture. Throws Error (BadValue for a negative size, OutOfMemory,
+/// also for a size whose bytes the address space cannot hold).
 CORVELLE_API Picture MakePicture(PixelFormat format, int width, int height);
 
 /// The window the controls are shown in: window = layer × zoom + offset (layer window), or
@@ -248,7 +257,8 @@ struct LoadOptions {
 class CORVELLE_API Effect {
 public:
     /// Loads the module (once per process), runs Global setup and Parameters setup for a layer of
-    /// the given size. Throws Error (Load, Module, Host).
+    /// the given size. Throws Error (Load, Module, Host; BadValue for a layer size or render
+    /// settings the host cannot use).
     explicit Effect(const LoadOptions& options = {});
     ~Effect();
     Effect(Effect&&) noexcept;

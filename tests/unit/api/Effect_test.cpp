@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -336,6 +337,15 @@ TEST(EffectControlsTest, TheWindowPngIsTheWindowPictureAndItsTraceTheDrawCalls) 
     EXPECT_EQ(Internals(effect).host.Trace().Enabled(), false) << "recording ends with the event";
 
     EXPECT_THROW(effect.WriteWindowPng(nullptr, dir / "missing/window.png"), Error);
+
+    // A draw event that fails ends the recording too, and writes neither file.
+    FaultPlan faults;
+    faults.failNthCall["NewPath"] = 1;
+    Effect failing = MakeEffect(Options(HostKind::Compositor, 120, 80), faults);
+    EXPECT_THROW(failing.WriteWindowPng(nullptr, dir / "failed.png", dir / "failed.jsonl"), Error);
+    EXPECT_FALSE(Internals(failing).host.Trace().Enabled());
+    EXPECT_FALSE(std::filesystem::exists(dir / "failed.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "failed.jsonl"));
 }
 
 // The report runs the set-up commands one by one, as the host sees them.

@@ -44,6 +44,9 @@ TEST_P(PixelBufferTest, IsZeroedWritableAndSurvivesCopiesAndMoves) {
     EXPECT_EQ(0, std::memcmp(copy.data(), bytes.data(), c.size));
     PixelBuffer moved(std::move(bytes));
     EXPECT_EQ(0, std::memcmp(copy.data(), moved.data(), c.size));
+    // What is moved from is empty, so copying or comparing it never reads through null.
+    EXPECT_TRUE(bytes.empty());   // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(PixelBuffer(bytes), PixelBuffer());
     moved = copy;   // the mapped block it held is released, the copy's bytes taken
     EXPECT_EQ(0, std::memcmp(copy.data(), moved.data(), c.size));
 }

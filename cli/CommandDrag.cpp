@@ -37,11 +37,7 @@ auto AtPixel(const std::string& what, WindowPixel at, Event event) {
     try {
         return event();
     } catch (const Error& e) {
-        const std::string message = e.what();
-        const std::size_t colon = message.find(": ");
-        throw Error(what + " at " + PixelText(at) + ": " +
-                        (colon == std::string::npos ? message : message.substr(colon + 2)),
-                    e.Kind(), e.ModuleCode());
+        throw Retold(e, what + " at " + PixelText(at));
     }
 }
 

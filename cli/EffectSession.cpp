@@ -13,6 +13,13 @@ std::string SizeText(int width, int height) {
 
 }   // namespace
 
+Error Retold(const Error& error, const std::string& what) {
+    const std::string message = error.what();
+    const std::size_t colon = message.find(": ");
+    return Error(what + ": " + (colon == std::string::npos ? message : message.substr(colon + 2)),
+                 error.Kind(), error.ModuleCode());
+}
+
 Picture ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input) {
     const PixelFormat format = WorldLayout(hostOptions);
     return input ? ReadPicture(*input, format, hostOptions.maxPixels) : MakeTestPicture(format);
@@ -36,11 +43,7 @@ ConstImageView EffectSession::Render(const ConstImageView& layer, const std::str
     try {
         m_effect.Render(layer, output.View());
     } catch (const Error& e) {
-        // Reported under the command's own words for the frame.
-        const std::string message = e.what();
-        const std::size_t colon = message.find(": ");
-        throw Error(what + ": " + (colon == std::string::npos ? message : message.substr(colon + 2)),
-                    e.Kind(), e.ModuleCode());
+        throw Retold(e, what);
     }
     return static_cast<const Picture&>(output).View();
 }

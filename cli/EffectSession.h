@@ -37,6 +37,10 @@ private:
     std::optional<Picture> m_output;
 };
 
+/// `error` told under the command's own words `what`: "what: why", the library's own "doing:"
+/// dropped, its kind and module code kept.
+Error Retold(const Error& error, const std::string& what);
+
 /// Reads the layer's picture `input` in the host's format, or makes the built-in test picture.
 Picture ReadLayer(const HostOptions& hostOptions, const std::optional<std::string>& input);
 

@@ -153,7 +153,7 @@ Effect::Impl::Impl(std::shared_ptr<ModuleLibrary> loaded, const HostSettings& se
 
 EventWindow& Effect::Impl::Window() {
     if (!eventWindow) {
-        eventWindow = std::make_unique<EventWindow>(host, window, host.Settings().layerWidth,
+        eventWindow = std::make_unique<EventWindow>(host, ToWindowOptions(window), host.Settings().layerWidth,
                                                     host.Settings().layerHeight);
         drag = std::make_unique<DragSession>(host, *eventWindow);
     }
@@ -641,24 +641,16 @@ void Effect::Render(const ConstImageView& input, const ImageView& output) {
 // ---- Controls ---------------------------------------------------------------------------------
 
 void Effect::SetWindow(const WindowSpec& spec) {
-    const WindowOptions window = ToWindowOptions(spec);
     // Made now, so a window the host cannot show is refused here rather than at the next event.
-    auto made = std::make_unique<EventWindow>(m_impl->host, window, LayerWidth(), LayerHeight());
-    m_impl->window = window;
+    auto made =
+        std::make_unique<EventWindow>(m_impl->host, ToWindowOptions(spec), LayerWidth(), LayerHeight());
+    m_impl->window = spec;
     m_impl->drag = std::make_unique<DragSession>(m_impl->host, *made);
     m_impl->eventWindow = std::move(made);
 }
 
 WindowSpec Effect::Window() const {
-    const WindowOptions& w = m_impl->window;
-    WindowSpec spec;
-    spec.kind = w.kind == WindowKind::Comp ? WindowSpec::Kind::Composition : WindowSpec::Kind::Layer;
-    spec.zoom = w.zoom;
-    spec.offsetX = w.offsetX;
-    spec.offsetY = w.offsetY;
-    spec.layerPosX = w.layerPosX;
-    spec.layerPosY = w.layerPosY;
-    return spec;
+    return m_impl->window;
 }
 
 int Effect::WindowWidth() const {

@@ -30,7 +30,7 @@ struct Effect::Impl {
 
     std::shared_ptr<ModuleLibrary> module;   // outlives the host, whose entry point lives in it
     corvelle::Host host;
-    WindowOptions window;
+    WindowSpec window;                          // as the front-end gave it
     std::unique_ptr<EventWindow> eventWindow;   // made on first use, remade when the window changes
     std::unique_ptr<DragSession> drag;
     std::optional<World> sampledLayer;   // a downsampled render's layer, reused while its size holds

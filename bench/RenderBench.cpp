@@ -1,6 +1,7 @@
 // The render path as a library caller sees it: Effect::Render over caller buffers of 1920×1080, per format
-// and typical case, on one and two threads, against a plain copy of the same bytes; and the
-// parts alone: the mask per pixel, per row and as a plane, and the host's own loop.
+// and typical case, on one and two threads, against a plain copy of the same bytes; a raw stream
+// with one frame or two in flight; and the parts alone: the mask per pixel, per row and as a
+// plane, and the host's own loop.
 #include "KT_Corvelle_Mask.h"
 #include "KT_Corvelle_MaskPlane.h"
 #include "cli/options/EffectOptions.h"
@@ -9,12 +10,18 @@
 #include "testing/Testing.h"
 #include "suites/PixelIteration.h"
 
+#include <corvelle/streams.h>
+
 #include <benchmark/benchmark.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace corvelle {
@@ -229,6 +236,76 @@ void BM_Mask(benchmark::State& state, A_long falloff, MaskRoute route) {
     state.counters["x_copy"] = perFrame / FrameCopySeconds();
 }
 
+/// A raw stream of `frames` built-in pictures in memory, opened by path as the command opens its input.
+class MemoryStream {
+public:
+    MemoryStream(PixelFormat format, int frames) : m_fd(memfd_create("corvelle-bench-stream", 0)) {
+        const Picture picture = MakeTestPicture(format, kWidth, kHeight);
+        for (int frame = 0; frame < frames && m_fd >= 0; ++frame) {
+            if (write(m_fd, picture.bytes.data(), picture.bytes.size()) !=
+                static_cast<ssize_t>(picture.bytes.size())) {
+                close(m_fd);
+                m_fd = -1;
+            }
+        }
+    }
+    ~MemoryStream() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    bool Ok() const { return m_fd >= 0; }
+    std::string Path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+
+private:
+    int m_fd;
+};
+
+/// A stream's frames through RenderFramesInOrder as the command renders them: each lane an
+/// effect of its own on `threads` threads, the output thrown away. ms a frame, and its ratio to a
+/// plain frame copy.
+void BM_Stream(benchmark::State& state, Case c, unsigned threads, std::size_t laneCount) {
+    constexpr int kFrames = 8;
+    MemoryStream stream(PixelFormat::Argb8, kFrames);
+    if (!stream.Ok()) {
+        state.SkipWithError("no memory file for the stream");
+        return;
+    }
+    LoadOptions load;
+    load.modulePath = CORVELLE_MODULE_PATH;
+    load.layerWidth = kWidth;
+    load.layerHeight = kHeight;
+    load.render.threads = threads;
+    std::vector<std::unique_ptr<Effect>> effects;
+    std::vector<Picture> outputs;
+    std::vector<LaneRender> lanes;
+    for (std::size_t lane = 0; lane < laneCount; ++lane) {
+        effects.push_back(std::make_unique<Effect>(load));
+        ApplyEffectOptions(c.options, *effects.back());
+        outputs.push_back(MakePicture(PixelFormat::Argb8, kWidth, kHeight));
+    }
+    for (std::size_t lane = 0; lane < laneCount; ++lane) {
+        lanes.push_back([&, lane](long, const ConstImageView& layer) {
+            effects[lane]->Render(layer, outputs[lane].View());
+            return static_cast<const Picture&>(outputs[lane]).View();
+        });
+    }
+    double seconds = 0.0;
+    for (auto _ : state) {
+        RawFrameReader reader(stream.Path());
+        const auto start = std::chrono::steady_clock::now();
+        RenderFramesInOrder(reader, PixelFormat::Argb8, kWidth, kHeight, lanes,
+                            [](const ConstImageView& frame) { benchmark::DoNotOptimize(frame.data); });
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double perFrame =
+        seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1)) / kFrames;
+    state.SetItemsProcessed(state.iterations() * kFrames * static_cast<int64_t>(kPixels));
+    state.counters["ms_per_frame"] = perFrame * 1e3;
+    state.counters["x_copy"] = perFrame / FrameCopySeconds();
+}
+
 PF_Err PassThrough(void*, A_long, A_long, PF_Pixel* in, PF_Pixel* out) {
     *out = *in;
     return PF_Err_NONE;
@@ -287,6 +364,20 @@ const bool kRegistered = [] {
         for (const auto& route : routes) {
             const std::string name = std::string("Mask/vignette_") + falloff.first + "/" + route.first;
             benchmark::RegisterBenchmark(name.c_str(), BM_Mask, falloff.second, route.second)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->ComputeStatistics("best", Best);
+        }
+    }
+    // A stream on one thread, on two sharing each frame's rows, and two frames at once.
+    const std::tuple<const char*, unsigned, std::size_t> streams[] = {
+        {"1thread", 1, 1}, {"2threads", 2, 1}, {"2threads_2frames", 2, 2}};
+    for (const Case& c : Cases()) {
+        if (c.name != "defaults" && c.name != "vignette_gaussian" && c.name != "band_gaussian")
+            continue;
+        for (const auto& [label, threads, laneCount] : streams) {
+            const std::string name = std::string("Stream/argb8/") + c.name + "/" + label;
+            benchmark::RegisterBenchmark(name.c_str(), BM_Stream, c, threads, laneCount)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->ComputeStatistics("best", Best);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -117,6 +118,16 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     }
 }
 
+/// Effects rendering a stream's frames side by side. A frame's mask is worked out on one thread
+/// before its rows are shared, so a second frame in flight keeps the other cores busy meanwhile;
+/// both share the library's render threads. Frames too large to hold twice go one at a time.
+std::size_t StreamLanes(const HostOptions& host, PixelFormat format, const FrameSize& size) {
+    const unsigned threads =
+        host.render.threads > 0 ? host.render.threads : std::thread::hardware_concurrency();
+    const bool small = RawFrameBytes(format, size.width, size.height) <= FramePrefetch::kMaxReadAheadBytes;
+    return threads >= 2 && small ? 2 : 1;
+}
+
 void RenderStream(const RenderOptions& options, const CommandContext& context,
                   const std::optional<std::string>& input, const std::string& output) {
     if (options.frames)
@@ -135,21 +146,32 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
             throw Error("reading " + reader->Name() + ": no frames in it", ErrorKind::IO);
     }
     RawFrameWriter writer(output);
-    EffectSession run(options.effect, options.host, context, size.width, size.height);
     if (!reader) {
+        EffectSession run(options.effect, options.host, context, size.width, size.height);
         const Picture picture = MakeTestPicture(format, size.width, size.height);
         ShowFrame(run.GetEffect(), keys, 0);
         writer.Write(run.Render(picture.View(), "rendering"));
-    } else {
-        FramePrefetch frames(*reader, format, size.width, size.height);
-        Progress progress(0);
-        while (const Picture* layer = frames.Next()) {
-            // The stream's first frame is frame 0.
-            ShowFrame(run.GetEffect(), keys, frames.FramesRead() - 1);
-            writer.Write(run.Render(layer->View(), "rendering frame " + std::to_string(frames.FramesRead())));
-            progress.FrameDone();
-        }
+        writer.Finish();
+        return;
     }
+    std::vector<std::unique_ptr<EffectSession>> sessions;
+    const std::size_t laneCount = StreamLanes(options.host, format, size);
+    for (std::size_t lane = 0; lane < laneCount; ++lane) {
+        sessions.push_back(
+            std::make_unique<EffectSession>(options.effect, options.host, context, size.width, size.height));
+    }
+    std::vector<LaneRender> lanes;
+    for (const std::unique_ptr<EffectSession>& session : sessions) {
+        lanes.push_back([&keys, run = session.get()](long frame, const ConstImageView& layer) {
+            ShowFrame(run->GetEffect(), keys, frame);   // the stream's first frame is frame 0
+            return run->Render(layer, "rendering frame " + std::to_string(frame + 1));
+        });
+    }
+    Progress progress(0);
+    RenderFramesInOrder(*reader, format, size.width, size.height, lanes, [&](const ConstImageView& frame) {
+        writer.Write(frame);
+        progress.FrameDone();
+    });
     writer.Finish();
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -96,6 +97,23 @@ private:
     std::future<bool> m_pending;
     long m_handedOut = 0;
 };
+
+/// Renders one frame of a stream on one lane: `frame` counts from 0. The result stays valid
+/// until the lane's next call.
+using LaneRender = std::function<ConstImageView(long frame, const ConstImageView& layer)>;
+/// Takes one rendered frame; frames arrive one at a time, in order.
+using FrameSink = std::function<void(const ConstImageView& frame)>;
+
+/// Renders every frame of `reader` (frames of `format`, `width` × `height`) and hands each result
+/// to `write` in frame order; returns how many were written. With one lane the next frame is
+/// read while this one renders (see FramePrefetch). With several, each renders whole frames, one
+/// at a time, several frames at once: lane 0 on the calling thread, the others on threads of
+/// their own, each reading the stream's next frame in turn when it is free, so that one frame's
+/// serial work overlaps another's. Each lane holds one frame in. At the first failure (reading,
+/// rendering or writing a frame) no later frame is written; once every lane has stopped, the
+/// error of the earliest frame that failed is thrown.
+CORVELLE_API long RenderFramesInOrder(RawFrameReader& reader, PixelFormat format, int width, int height,
+                                      const std::vector<LaneRender>& lanes, const FrameSink& write);
 
 constexpr int kTestPictureWidth = 1920;
 constexpr int kTestPictureHeight = 1080;

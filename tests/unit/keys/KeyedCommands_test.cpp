@@ -136,6 +136,39 @@ TEST(KeyedRender, RangesRenderedApartEqualOneRunOnAnyThreadCount) {
     }
 }
 
+// A raw stream renders several frames at once when it has the threads: each frame must still
+// get its own keyed values and its place in the stream.
+TEST(KeyedRender, RawStreamIsTheSameOnAnyThreadCount) {
+    TempDir dir;
+    std::string input;
+    for (long frame = 0; frame <= 10; ++frame) {
+        World picture = TestPictureWorld(PixelLayout::Argb8, kWidth, kHeight);
+        picture.PixelAt(static_cast<A_long>(frame % kWidth), 0)[1] = static_cast<uint8_t>(frame * 20);
+        input.append(reinterpret_cast<const char*>(picture.Row(0)), picture.RowBytes() * kHeight);
+    }
+    WriteBytes(dir / "in.raw", input);
+    WriteBytes(dir / "keys.json", kKeys);
+    const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
+    const CommandResult one = RunRender(
+        dir, {"--raw", size, dir / "in.raw", dir / "one.raw", "--threads", "1", "--keys", dir / "keys.json"});
+    ASSERT_EQ(0, one.status) << one.err;
+    const std::string expected = ReadBytes(dir / "one.raw");
+    ASSERT_EQ(expected.size(), input.size());
+    const std::size_t frameBytes = input.size() / 11;
+    EXPECT_NE(expected.substr(frameBytes, frameBytes), expected.substr(9 * frameBytes, frameBytes));
+    for (const char* threads : {"2", "3", "0"}) {
+        const CommandResult file = RunRender(dir, {"--raw", size, dir / "in.raw", dir / "many.raw",
+                                                   "--threads", threads, "--keys", dir / "keys.json"});
+        ASSERT_EQ(0, file.status) << file.err;
+        EXPECT_EQ(ReadBytes(dir / "many.raw"), expected) << threads << " threads";
+        const CommandResult piped =
+            RunRender(dir, {"--raw", size, "-", "-", "--threads", threads, "--keys", dir / "keys.json"},
+                      dir / "in.raw");
+        ASSERT_EQ(0, piped.status) << piped.err;
+        EXPECT_EQ(piped.out, expected) << threads << " threads, piped";
+    }
+}
+
 TEST(KeyedRender, SinglePictureAndOverlayShowTheGivenFrame) {
     TempDir dir;
     WriteFrames(dir, 5, 5);

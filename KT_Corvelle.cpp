@@ -749,9 +749,42 @@ PF_Err Blend_8(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out) {
     return BlendMasked_8<Op>(context, context->plane.At(x, y), in, out);
 }
 
+#if defined(CORVELLE_HAS_LANES)
+// The 16-bit pixel of a blend written lane by lane, its four channels at once: word to float,
+// blend and float to word are the scalar steps, so the words are the same.
+template <A_long Op>
+CORVELLE_INLINE PF_Err BlendLanes_16(const RenderContext* context, float m, const PF_Pixel16* in,
+                                     PF_Pixel16* out) {
+    using corvelle_lanes::Lanes4;
+    const CorvelleInfo* info = &context->info;
+    const float w = FilledMask(info, m) * info->opacity;
+    const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+    const __m128i ints = _mm_unpacklo_epi16(words, _mm_setzero_si128());
+    const Lanes4 layer{_mm_mul_ps(_mm_cvtepi32_ps(ints), _mm_set1_ps(1.0f / 32768.0f))};
+    const Lanes4 fill{_mm_load_ps(context->fillArgb)};
+    const Lanes4 blended = BlendOperation<Op>(layer, fill, Lanes4{_mm_set1_ps(w)});
+    // As Word16: at or above the top 32768, NaN and what is not above 0 to 0, the rest truncated.
+    const __m128 scaled = _mm_mul_ps(blended.v, _mm_set1_ps(32768.0f));
+    const __m128 clamped = _mm_min_ps(_mm_max_ps(scaled, _mm_setzero_ps()), _mm_set1_ps(32768.0f));
+    // 0..32768 does not fit a signed word: packed shifted down by 32768, then flipped back.
+    const __m128i shifted = _mm_sub_epi32(_mm_cvttps_epi32(clamped), _mm_set1_epi32(32768));
+    const __m128i packed = _mm_xor_si128(_mm_packs_epi32(shifted, shifted), _mm_set1_epi16((short)0x8000));
+    const A_u_short alpha = in->alpha;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+    // The alpha the blend keeps, through the scalar round trip (which tops it at 32768).
+    out->alpha = alpha > 32768 ? (A_u_short)32768 : alpha;
+    return PF_Err_NONE;
+}
+#endif
+
 template <A_long Op>
 PF_Err Blend_16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
     const RenderContext* context = static_cast<const RenderContext*>(refcon);
+#if defined(CORVELLE_HAS_LANES)
+    if constexpr (kLanewiseBlend<Op>) {
+        return BlendLanes_16<Op>(context, PixelMask(context, x, y), in, out);
+    }
+#endif
     const PF_PixelFloat src = {Float16(in->alpha), Float16(in->red), Float16(in->green), Float16(in->blue)};
     PF_PixelFloat dst;
     Blend_Float<Op>(context, x, y, &src, &dst);

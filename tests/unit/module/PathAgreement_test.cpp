@@ -1,8 +1,8 @@
-// The 8-bit pixel functions take shortcuts: settled tables where a pixel's mask is exactly 0
-// or 1, and whole-pixel register arithmetic for the band in the blends that allow it; the
-// editor's float loop takes none. Fed the same bytes, the compositor's and the editor's 8-bit
-// pixels must agree with it to the byte after the 8-bit conversion, in every mode, fill,
-// falloff and shape, band pixels included, with fills that reach the ends of the byte range.
+// The 8-bit and 16-bit pixel functions take shortcuts: settled tables where a pixel's mask is
+// exactly 0 or 1, and whole-pixel register arithmetic in the blends that allow it; the editor's
+// float loop takes none. Fed the same values, the compositor's and the editor's 8-bit pixels and
+// the compositor's 16-bit ones must agree with it after the conversion to their depth, in every
+// mode, fill, falloff and shape, band pixels included, with fills that reach the ends of the range.
 #include "RenderTestRig.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +34,14 @@ struct Setting {
     A_u_char red, green, blue;
     double opacity;
 };
+
+A_u_short Word16(float value) {
+    const float scaled = value * 32768.0f;
+    if (scaled >= 32768.0f) {
+        return 32768;
+    }
+    return (scaled > 0.0f) ? (A_u_short)scaled : (A_u_short)0;
+}
 
 std::string Describe(const Setting& s) {
     return "blend " + std::to_string(s.blend) + ", fill " + std::to_string(s.fill) +
@@ -121,6 +129,51 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
                 const uint8_t expected_bgra[4] = {expected[3], expected[2], expected[1], expected[0]};
                 ASSERT_EQ(std::memcmp(bgra_out.PixelAt(x, y), expected_bgra, 4), 0)
                     << "editor bytes at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(PathAgreement, SixteenBitMatchesTheFloatLoopEverywhere) {
+    World words_in(PixelLayout::Argb16, kWidth, kHeight);
+    FillPattern(words_in);
+    // The ends of the range, and words above it, which a host may hand over all the same.
+    const uint16_t edges[] = {0, 1, 32767, 32768, 32769, 40000, 65535};
+    for (A_long x = 0; x < kWidth; ++x) {
+        for (int c = 0; c < 4; ++c) {
+            const uint16_t v = edges[(std::size_t)(x + c) % (sizeof edges / sizeof edges[0])];
+            std::memcpy(words_in.PixelAt(x, kHeight / 2) + 2 * c, &v, sizeof v);
+        }
+    }
+    World floats_in(PixelLayout::BgraFloat, kWidth, kHeight);
+    for (A_long y = 0; y < kHeight; ++y) {
+        for (A_long x = 0; x < kWidth; ++x) {
+            uint16_t argb[4];
+            std::memcpy(argb, words_in.PixelAt(x, y), sizeof argb);
+            const float scale = 1.0f / 32768.0f;
+            SetFloat(floats_in, x, y,
+                     PF_PixelFloat{(float)argb[0] * scale, (float)argb[1] * scale, (float)argb[2] * scale,
+                                   (float)argb[3] * scale});
+        }
+    }
+
+    for (const Setting& s : AllSettings()) {
+        SCOPED_TRACE(Describe(s));
+        RenderRig compositor(HostApp::AfterEffects);
+        RenderRig editor(HostApp::Premiere);
+        Configure(compositor, s);
+        Configure(editor, s);
+        World words_out(PixelLayout::Argb16, kWidth, kHeight);
+        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
+        ASSERT_EQ(compositor.Render(words_in, words_out), PF_Err_NONE);
+        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
+        for (A_long y = 0; y < kHeight; ++y) {
+            for (A_long x = 0; x < kWidth; ++x) {
+                const PF_PixelFloat want = GetFloat(floats_out, x, y);
+                const uint16_t expected[4] = {Word16(want.alpha), Word16(want.red), Word16(want.green),
+                                              Word16(want.blue)};
+                ASSERT_EQ(std::memcmp(words_out.PixelAt(x, y), expected, sizeof expected), 0)
+                    << "at " << x << "," << y;
             }
         }
     }

@@ -125,13 +125,15 @@ AtomicFile::AtomicFile(const std::string& path) : m_path(path) {
     int createError = 0;
     {
         const CleanupSignalsHeld held;
+        // Nothing here allocates: a signal's cleanup on another thread waits for this scope, and
+        // may have stopped that thread holding the allocator's lock.
         m_fd = mkostemp(buffer.data(), O_CLOEXEC);
         createError = errno;
-        if (m_fd >= 0) {
-            m_tempPath.assign(buffer.data());
-            RememberTempFile(m_tempPath.c_str());
-        }
+        if (m_fd >= 0)
+            RememberTempFile(buffer.data());
     }
+    if (m_fd >= 0)
+        m_tempPath.assign(buffer.data());
     if (m_fd < 0)
         Refuse(path, "cannot create a file in " + folder + ": " + std::strerror(createError));
     if (exists) {

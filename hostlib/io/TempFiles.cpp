@@ -21,6 +21,11 @@ struct Slot {
 
 Slot g_slots[kSlots];
 
+// A signal may land on any thread, not only the one holding it back: the cleanup waits for every
+// thread between making a file and remembering it, and once it has begun no new file is made.
+std::atomic<int> g_holding{0};
+std::atomic<bool> g_cleaningUp{false};
+
 }   // namespace
 
 CleanupSignalsHeld::CleanupSignalsHeld() {
@@ -29,9 +34,16 @@ CleanupSignalsHeld::CleanupSignalsHeld() {
     for (const int signal : kCleanupSignals)
         sigaddset(&held, signal);
     pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+    g_holding.fetch_add(1);
+    if (g_cleaningUp.load()) {
+        g_holding.fetch_sub(1);
+        for (;;)
+            pause();   // the run is ending on another thread, which exits the process
+    }
 }
 
 CleanupSignalsHeld::~CleanupSignalsHeld() {
+    g_holding.fetch_sub(1);
     // A signal that arrived meanwhile is delivered here, once the file is remembered.
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
 }
@@ -61,6 +73,10 @@ void ForgetTempFile(const char* path) {
 }
 
 void RemoveTempFilesNow() {
+    g_cleaningUp.store(true);
+    while (g_holding.load() != 0) {
+        // another thread is remembering the file it just made: a few instructions more
+    }
     for (Slot& slot : g_slots) {
         if (slot.state.load() == 2)
             unlink(slot.name);

@@ -60,7 +60,9 @@ CORVELLE_API void WriteFileAtomically(const std::string& path, const std::vector
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 /// Holds the cleanup signals back on this thread while it lives: a file created and remembered
-/// in its scope is either not there yet or known to the handler when a signal lands.
+/// in its scope is either not there yet or known to the handler when a signal lands, on this
+/// thread or any other (RemoveTempFilesNow waits for every scope to end, and once it has begun a
+/// new scope never returns). Nothing in the scope may allocate or lock.
 class CORVELLE_API CleanupSignalsHeld {
 public:
     CleanupSignalsHeld();
@@ -76,7 +78,8 @@ private:
 /// the name is too long, in which case the file is simply not removed on a signal.
 CORVELLE_API bool RememberTempFile(const char* path);
 CORVELLE_API void ForgetTempFile(const char* path);
-/// Unlinks every remembered file. Async-signal-safe.
+/// Unlinks every remembered file, once no thread is between making a file and remembering it.
+/// Async-signal-safe; for a handler that ends the process next, since no file can be made after.
 CORVELLE_API void RemoveTempFilesNow();
 
 // ---- Whether two names reach one file

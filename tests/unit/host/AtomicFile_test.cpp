@@ -9,9 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -148,6 +152,33 @@ TEST(AtomicFile, CleanupSignalsWaitWhileATemporaryFileIsMade) {
         EXPECT_EQ(sigismember(&inside, signal), 1) << signal;
         EXPECT_EQ(sigismember(&after, signal), sigismember(&before, signal)) << signal;
     }
+}
+
+// A signal may land on another thread while one makes its file: the cleanup then waits for the
+// file to be remembered and removes it, instead of running before it exists.
+TEST(AtomicFileDeathTest, CleanupOnAnotherThreadWaitsForTheFileBeingMade) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string path = dir / "made.tmp";
+    EXPECT_EXIT(
+        {
+            std::atomic<bool> holding{false};
+            std::thread maker([&] {
+                const CleanupSignalsHeld held;
+                holding = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+                if (fd >= 0)
+                    close(fd);
+                RememberTempFile(path.c_str());
+            });
+            while (!holding) {
+            }
+            RemoveTempFilesNow();
+            maker.join();
+            _exit(access(path.c_str(), F_OK) == 0 ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }   // namespace

@@ -296,7 +296,7 @@ void BM_Stream(benchmark::State& state, Case c, unsigned threads, std::size_t la
         RawFrameReader reader(stream.Path());
         const auto start = std::chrono::steady_clock::now();
         RenderFramesInOrder(reader, PixelFormat::Argb8, kWidth, kHeight, lanes,
-                            [](const ConstImageView& frame) { benchmark::DoNotOptimize(frame.data); });
+                            [](long, const ConstImageView& frame) { benchmark::DoNotOptimize(frame.data); });
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     const double perFrame =

@@ -14,8 +14,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -78,6 +80,48 @@ void RenderPicture(const RenderOptions& options, const CommandContext& context,
     WritePicture(output, run.Render(layer.View(), "rendering"));
 }
 
+/// Lanes rendering frames side by side (see RenderFrames). A frame's mask is worked out on one
+/// thread before its rows are shared, and a sequence's files are read and written on one, so a
+/// second frame in flight keeps the other cores busy meanwhile; the lanes share the library's
+/// render threads. Frames too large to hold twice go one at a time.
+std::size_t LaneCount(const HostOptions& host, PixelFormat format, int width, int height) {
+    const unsigned threads =
+        host.render.threads > 0 ? host.render.threads : std::thread::hardware_concurrency();
+    const bool small = RawFrameBytes(format, width, height) <= FramePrefetch::kMaxReadAheadBytes;
+    return threads >= 2 && small ? 2 : 1;
+}
+
+/// Where a lane's frame stands in the run: the frame the keys show, and the words for its errors.
+struct FramePlace {
+    long keyFrame;
+    std::string what;
+};
+
+/// One effect a lane, each showing its frame's keys before it renders.
+class FrameLanes {
+public:
+    FrameLanes(const RenderOptions& options, const CommandContext& context,
+               const std::optional<Keyframes>& keys, int width, int height,
+               std::function<FramePlace(long frame)> place) {
+        const std::size_t count = LaneCount(options.host, WorldLayout(options.host), width, height);
+        for (std::size_t lane = 0; lane < count; ++lane) {
+            m_sessions.push_back(
+                std::make_unique<EffectSession>(options.effect, options.host, context, width, height));
+            m_lanes.push_back(
+                [&keys, place, run = m_sessions.back().get()](long frame, const ConstImageView& layer) {
+                    const FramePlace at = place(frame);
+                    ShowFrame(run->GetEffect(), keys, at.keyFrame);
+                    return run->Render(layer, at.what);
+                });
+        }
+    }
+    const std::vector<LaneRender>& Lanes() const { return m_lanes; }
+
+private:
+    std::vector<std::unique_ptr<EffectSession>> m_sessions;
+    std::vector<LaneRender> m_lanes;
+};
+
 void RenderSequence(const RenderOptions& options, const CommandContext& context,
                     const std::optional<std::string>& input, const std::string& output) {
     if (!input || !HasFramePattern(*input) || !HasFramePattern(output)) {
@@ -104,28 +148,31 @@ void RenderSequence(const RenderOptions& options, const CommandContext& context,
     const std::optional<Keyframes> keys = CheckFilesAndLoadKeys(options, inputs, outputs);
 
     const PixelFormat format = WorldLayout(options.host);
-    Picture first = ReadPicture(FrameName(*input, range.first), format, options.host.maxPixels);
-    EffectSession run(options.effect, options.host, context, first.width, first.height);
-    Progress progress(range.last - range.first + 1);
-    for (long frame = range.first; frame <= range.last; ++frame) {
-        const Picture layer = frame == range.first
-                                  ? std::move(first)
-                                  : ReadPicture(FrameName(*input, frame), format, options.host.maxPixels);
-        ShowFrame(run.GetEffect(), keys, frame);
-        WritePicture(FrameName(output, frame),
-                     run.Render(layer.View(), "rendering " + FrameName(*input, frame)));
-        progress.FrameDone();
-    }
-}
-
-/// Effects rendering a stream's frames side by side. A frame's mask is worked out on one thread
-/// before its rows are shared, so a second frame in flight keeps the other cores busy meanwhile;
-/// both share the library's render threads. Frames too large to hold twice go one at a time.
-std::size_t StreamLanes(const HostOptions& host, PixelFormat format, const FrameSize& size) {
-    const unsigned threads =
-        host.render.threads > 0 ? host.render.threads : std::thread::hardware_concurrency();
-    const bool small = RawFrameBytes(format, size.width, size.height) <= FramePrefetch::kMaxReadAheadBytes;
-    return threads >= 2 && small ? 2 : 1;
+    std::optional<Picture> first =
+        ReadPicture(FrameName(*input, range.first), format, options.host.maxPixels);
+    FrameLanes lanes(options, context, keys, first->width, first->height, [&](long frame) {
+        return FramePlace{range.first + frame, "rendering " + FrameName(*input, range.first + frame)};
+    });
+    const long count = range.last - range.first + 1;
+    Progress progress(count);
+    std::mutex progressing;
+    RenderFrames(
+        [&](long frame, std::optional<Picture>& layer) {
+            if (frame >= count)
+                return false;
+            // Frame 0 is taken once, by one lane: the picture read to size the effects.
+            layer = frame == 0
+                        ? std::move(first)
+                        : ReadPicture(FrameName(*input, range.first + frame), format, options.host.maxPixels);
+            return true;
+        },
+        lanes.Lanes(),
+        [&](long frame, const ConstImageView& rendered) {
+            WritePicture(FrameName(output, range.first + frame), rendered);
+            const std::lock_guard<std::mutex> lock(progressing);
+            progress.FrameDone();
+        },
+        FrameAccess::AtOnce);
 }
 
 void RenderStream(const RenderOptions& options, const CommandContext& context,
@@ -154,24 +201,16 @@ void RenderStream(const RenderOptions& options, const CommandContext& context,
         writer.Finish();
         return;
     }
-    std::vector<std::unique_ptr<EffectSession>> sessions;
-    const std::size_t laneCount = StreamLanes(options.host, format, size);
-    for (std::size_t lane = 0; lane < laneCount; ++lane) {
-        sessions.push_back(
-            std::make_unique<EffectSession>(options.effect, options.host, context, size.width, size.height));
-    }
-    std::vector<LaneRender> lanes;
-    for (const std::unique_ptr<EffectSession>& session : sessions) {
-        lanes.push_back([&keys, run = session.get()](long frame, const ConstImageView& layer) {
-            ShowFrame(run->GetEffect(), keys, frame);   // the stream's first frame is frame 0
-            return run->Render(layer, "rendering frame " + std::to_string(frame + 1));
-        });
-    }
-    Progress progress(0);
-    RenderFramesInOrder(*reader, format, size.width, size.height, lanes, [&](const ConstImageView& frame) {
-        writer.Write(frame);
-        progress.FrameDone();
+    // The stream's first frame is frame 0.
+    FrameLanes lanes(options, context, keys, size.width, size.height, [](long frame) {
+        return FramePlace{frame, "rendering frame " + std::to_string(frame + 1)};
     });
+    Progress progress(0);
+    RenderFramesInOrder(*reader, format, size.width, size.height, lanes.Lanes(),
+                        [&](long, const ConstImageView& rendered) {
+                            writer.Write(rendered);
+                            progress.FrameDone();
+                        });
     writer.Finish();
 }
 

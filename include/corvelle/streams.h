@@ -12,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,20 +99,34 @@ private:
     long m_handedOut = 0;
 };
 
-/// Renders one frame of a stream on one lane: `frame` counts from 0. The result stays valid
-/// until the lane's next call.
+/// Renders one frame on one lane: `frame` counts from 0. The result stays valid until the
+/// lane's next call.
 using LaneRender = std::function<ConstImageView(long frame, const ConstImageView& layer)>;
-/// Takes one rendered frame; frames arrive one at a time, in order.
-using FrameSink = std::function<void(const ConstImageView& frame)>;
+/// Fills `layer` with frame `frame` (making or replacing the picture as it needs); false when
+/// there is no such frame, which ends the run.
+using FrameSource = std::function<bool(long frame, std::optional<Picture>& layer)>;
+/// Takes frame `frame` rendered.
+using FrameSink = std::function<void(long frame, const ConstImageView& rendered)>;
+
+/// How the lanes of RenderFrames share the frames' input and output.
+enum class FrameAccess {
+    InTurn,   // one stream each way: frames are read, and written, one at a time in frame order
+    AtOnce,   // a file a frame: each lane reads and writes its own frames while the others work
+};
+
+/// Renders frames 0, 1, 2… on several lanes at once, each lane one whole frame at a time: lane 0
+/// on the calling thread, the others on threads of their own, each taking the next frame when
+/// it is free, so that one frame's serial work (its mask, its file) overlaps another's. Each lane
+/// holds one frame in. Returns how many frames were written. At the first failure (reading,
+/// rendering or writing a frame) no frame after it is started or, InTurn, written; once every
+/// lane has stopped, the error of the earliest frame that failed is thrown. AtOnce, frames after
+/// it that were already under way may have been written.
+CORVELLE_API long RenderFrames(const FrameSource& read, const std::vector<LaneRender>& lanes,
+                               const FrameSink& write, FrameAccess access);
 
 /// Renders every frame of `reader` (frames of `format`, `width` × `height`) and hands each result
 /// to `write` in frame order; returns how many were written. With one lane the next frame is
-/// read while this one renders (see FramePrefetch). With several, each renders whole frames, one
-/// at a time, several frames at once: lane 0 on the calling thread, the others on threads of
-/// their own, each reading the stream's next frame in turn when it is free, so that one frame's
-/// serial work overlaps another's. Each lane holds one frame in. At the first failure (reading,
-/// rendering or writing a frame) no later frame is written; once every lane has stopped, the
-/// error of the earliest frame that failed is thrown.
+/// read while this one renders (see FramePrefetch); with several, RenderFrames in turn.
 CORVELLE_API long RenderFramesInOrder(RawFrameReader& reader, PixelFormat format, int width, int height,
                                       const std::vector<LaneRender>& lanes, const FrameSink& write);
 

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <string>
@@ -62,8 +65,8 @@ TEST_P(FramePipelineTest, WritesWholeFramesInOrderUpToTheFirstFailure) {
         });
     }
     std::string written;
-    const auto write = [&](const ConstImageView& frame) {
-        const long index = static_cast<long>(written.size()) / kFrameBytes;
+    const auto write = [&](long index, const ConstImageView& frame) {
+        EXPECT_EQ(index, static_cast<long>(written.size()) / kFrameBytes);
         if (c.stage == Stage::Write && c.failing.count(index) != 0) {
             throw Error("writing frame " + std::to_string(index) + " failed");
         }
@@ -106,12 +109,90 @@ const PipelineCase kPipelines[] = {
 INSTANTIATE_TEST_SUITE_P(Streams, FramePipelineTest, testing::ValuesIn(kPipelines),
                          testing_support::CaseName());
 
+// Frames a file each: lanes read and write at once, so frames may be written out of order, but
+// every frame before the first failure is written exactly once, whole, and that failure is told.
+struct FilesCase {
+    const char* name;
+    std::size_t lanes;
+    long frames;
+    long failing;   // -1: none
+    Stage stage;    // None: the read of `failing` throws
+    std::string expectError;
+};
+
+class RenderFramesAtOnceTest : public testing::TestWithParam<FilesCase> {};
+
+TEST_P(RenderFramesAtOnceTest, WritesEveryFrameBeforeTheFirstFailureOnce) {
+    const FilesCase& c = GetParam();
+    const auto content = [](long frame) { return static_cast<uint8_t>('a' + frame); };
+    const FrameSource read = [&](long frame, std::optional<Picture>& layer) {
+        if (frame >= c.frames)
+            return false;
+        if (c.stage == Stage::None && frame == c.failing)
+            throw Error("reading frame " + std::to_string(frame) + " failed");
+        layer = MakePicture(PixelFormat::Argb8, 2, 2);
+        std::fill(layer->bytes.data(), layer->bytes.data() + kFrameBytes, content(frame));
+        return true;
+    };
+    std::vector<std::vector<uint8_t>> outputs(c.lanes, std::vector<uint8_t>(kFrameBytes));
+    std::vector<LaneRender> lanes;
+    for (std::size_t lane = 0; lane < c.lanes; ++lane) {
+        lanes.push_back([&, lane](long frame, const ConstImageView& layer) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(frame % 2 == 0 ? 15 : 1));
+            if (c.stage == Stage::Render && frame == c.failing)
+                throw Error("frame " + std::to_string(frame) + " failed");
+            const auto* in = static_cast<const uint8_t*>(layer.data);
+            std::copy(in, in + kFrameBytes, outputs[lane].begin());
+            return ConstImageView{outputs[lane].data(), 2, 2, 8, PixelFormat::Argb8};
+        });
+    }
+    std::mutex writing;
+    std::vector<int> times(static_cast<std::size_t>(c.frames), 0);
+    const FrameSink write = [&](long frame, const ConstImageView& rendered) {
+        const auto* bytes = static_cast<const uint8_t*>(rendered.data);
+        const std::lock_guard<std::mutex> lock(writing);
+        EXPECT_EQ(std::count(bytes, bytes + kFrameBytes, content(frame)), kFrameBytes) << "frame " << frame;
+        ++times[static_cast<std::size_t>(frame)];
+    };
+    std::string error;
+    long count = -1;
+    try {
+        count = RenderFrames(read, lanes, write, FrameAccess::AtOnce);
+    } catch (const Error& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, c.expectError);
+    const long whole = c.failing < 0 ? c.frames : c.failing;
+    for (long frame = 0; frame < c.frames; ++frame) {
+        if (frame < whole)
+            EXPECT_EQ(times[static_cast<std::size_t>(frame)], 1) << "frame " << frame;
+        else
+            EXPECT_LE(times[static_cast<std::size_t>(frame)], frame == c.failing ? 0 : 1)
+                << "frame " << frame;
+    }
+    if (c.failing < 0)
+        EXPECT_EQ(count, c.frames);
+}
+
+const FilesCase kFiles[] = {
+    {"one_lane", 1, 4, -1, Stage::None, ""},
+    {"two_lanes", 2, 9, -1, Stage::None, ""},
+    {"three_lanes", 3, 10, -1, Stage::None, ""},
+    {"no_frames", 2, 0, -1, Stage::None, ""},
+    {"read_fails", 2, 8, 3, Stage::None, "reading frame 3 failed"},
+    {"read_fails_first", 3, 8, 0, Stage::None, "reading frame 0 failed"},
+    {"render_fails", 2, 8, 4, Stage::Render, "frame 4 failed"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, RenderFramesAtOnceTest, testing::ValuesIn(kFiles),
+                         testing_support::CaseName());
+
 TEST(FramePipelineTest, RefusesNoLanes) {
     TempDir dir;
     std::ofstream(dir / "frames.raw", std::ios::binary) << std::string(kFrameBytes, 'x');
     RawFrameReader reader(dir / "frames.raw");
-    EXPECT_THROW(RenderFramesInOrder(reader, PixelFormat::Argb8, 2, 2, {}, [](const ConstImageView&) {}),
-                 Error);
+    EXPECT_THROW(
+        RenderFramesInOrder(reader, PixelFormat::Argb8, 2, 2, {}, [](long, const ConstImageView&) {}), Error);
 }
 
 }   // namespace

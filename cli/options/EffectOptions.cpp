@@ -234,8 +234,8 @@ void AddHostOptions(CLI::App* app, HostOptions& options) {
                    throw BadValue("--threads", "a number from 0 (all cores) to 1024", text);
                options.render.threads = static_cast<unsigned>(n);
            },
-           "threads that share a render's rows (with 2 or more a raw stream renders two frames at once); 0 = "
-           "all cores (default)")
+           "threads that share a render's rows (with 2 or more, a raw stream or a sequence renders two "
+           "frames at once); 0 = all cores (default)")
         ->option_text("N");
     app->add_option_function<std::string>(
            "--max-pixels",

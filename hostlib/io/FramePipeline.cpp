@@ -150,9 +150,6 @@ long RenderFrames(const FrameSource& read, const std::vector<LaneRender>& lanes,
 
 long RenderFramesInOrder(RawFrameReader& reader, PixelFormat format, int width, int height,
                          const std::vector<LaneRender>& lanes, const FrameSink& write) {
-    if (lanes.empty()) {
-        throw Error("rendering a stream: no lane to render on", ErrorKind::BadValue);
-    }
     if (lanes.size() == 1) {
         FramePrefetch frames(reader, format, width, height);
         while (const Picture* layer = frames.Next()) {

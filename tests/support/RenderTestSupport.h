@@ -57,6 +57,15 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+/// A raw stream of `frames` frames of `frameBytes` each, frame i filled with the letter 'a' + i so
+/// that frames cannot be mixed up unseen, then `extraBytes` of 'z': a last frame cut short.
+inline std::string LetteredFrames(int frames, std::size_t frameBytes, std::size_t extraBytes = 0) {
+    std::string bytes;
+    for (int frame = 0; frame < frames; ++frame)
+        bytes += std::string(frameBytes, static_cast<char>('a' + frame));
+    return bytes + std::string(extraBytes, 'z');
+}
+
 struct CommandResult {
     int status = -1;   // exit status, or -1 when the command did not exit normally
     std::string out;   // standard output

@@ -20,7 +20,9 @@
 namespace corvelle {
 namespace {
 
+using testing_support::LetteredFrames;
 using testing_support::TempDir;
+using testing_support::WriteBytes;
 
 constexpr int kFrameBytes = 2 * 2 * 4;
 
@@ -41,13 +43,10 @@ class FramePipelineTest : public testing::TestWithParam<PipelineCase> {};
 
 TEST_P(FramePipelineTest, WritesWholeFramesInOrderUpToTheFirstFailure) {
     const PipelineCase& c = GetParam();
-    std::string bytes;
-    for (int frame = 0; frame < c.wholeFrames; ++frame) {
-        bytes += std::string(kFrameBytes, static_cast<char>('a' + frame));
-    }
-    bytes += std::string(static_cast<std::size_t>(c.extraBytes), 'z');
+    const std::string bytes = LetteredFrames(c.wholeFrames, static_cast<std::size_t>(kFrameBytes),
+                                             static_cast<std::size_t>(c.extraBytes));
     TempDir dir;
-    std::ofstream(dir / "frames.raw", std::ios::binary) << bytes;
+    WriteBytes(dir / "frames.raw", bytes);
     RawFrameReader reader(dir / "frames.raw");
 
     // Each lane copies its frame out; later frames finish sooner, so lanes overtake each other.
@@ -164,14 +163,16 @@ TEST_P(RenderFramesAtOnceTest, WritesEveryFrameBeforeTheFirstFailureOnce) {
     EXPECT_EQ(error, c.expectError);
     const long whole = c.failing < 0 ? c.frames : c.failing;
     for (long frame = 0; frame < c.frames; ++frame) {
-        if (frame < whole)
+        if (frame < whole) {
             EXPECT_EQ(times[static_cast<std::size_t>(frame)], 1) << "frame " << frame;
-        else
+        } else {
             EXPECT_LE(times[static_cast<std::size_t>(frame)], frame == c.failing ? 0 : 1)
                 << "frame " << frame;
+        }
     }
-    if (c.failing < 0)
+    if (c.failing < 0) {
         EXPECT_EQ(count, c.frames);
+    }
 }
 
 const FilesCase kFiles[] = {

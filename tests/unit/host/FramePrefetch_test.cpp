@@ -14,7 +14,9 @@
 namespace corvelle {
 namespace {
 
+using testing_support::LetteredFrames;
 using testing_support::TempDir;
+using testing_support::WriteBytes;
 
 struct StreamCase {
     const char* name;
@@ -28,13 +30,9 @@ class FramePrefetchTest : public testing::TestWithParam<StreamCase> {};
 TEST_P(FramePrefetchTest, HandsOutEveryWholeFrameInOrder) {
     const StreamCase& c = GetParam();
     constexpr int kFrameBytes = 2 * 2 * 4;
-    std::string bytes;
-    for (int frame = 0; frame < c.wholeFrames; ++frame) {
-        bytes += std::string(kFrameBytes, static_cast<char>('a' + frame));
-    }
-    bytes += std::string(static_cast<std::size_t>(c.extraBytes), 'z');
     TempDir dir;
-    std::ofstream(dir / "frames.raw", std::ios::binary) << bytes;
+    WriteBytes(dir / "frames.raw", LetteredFrames(c.wholeFrames, static_cast<std::size_t>(kFrameBytes),
+                                                  static_cast<std::size_t>(c.extraBytes)));
 
     RawFrameReader reader(dir / "frames.raw");
     FramePrefetch frames(reader, PixelFormat::Argb8, 2, 2, c.readAhead ? kFrameBytes : kFrameBytes - 1);

@@ -57,10 +57,16 @@ protected:
     }
 
     /// Takes `made`, made through `suite`, in place of the held object. The old one is given
-    /// back first through its own suite; if that throws, `made` is held by nobody.
+    /// back first through its own suite; if that throws, the old one stays held and `made`
+    /// goes back to the host at once, since nobody else could ever give it back.
     void Hold(DRAWBOT_SupplierSuite1* suite, RefType made) {
         if (made != m_object) {
-            ReleaseObject();
+            try {
+                ReleaseObject();
+            } catch (const DRAWBOT_Exception&) {
+                (void)suite->ReleaseObject(reinterpret_cast<DRAWBOT_ObjectRef>(made));
+                throw;
+            }
             m_object = made;
             m_suite = suite;
         }

@@ -149,6 +149,28 @@ TEST_F(DrawbotWrapperTest, FailedExplicitReleaseThrowsAndKeepsHolding) {
     EXPECT_EQ(pen.Get(), Fake<DRAWBOT_PenRef>(5));
 }
 
+// The path just made would otherwise belong to nobody and stay with the host for good.
+TEST_F(DrawbotWrapperTest, FailedReleaseOfTheOldObjectInNewGivesTheNewOneBack) {
+    InSequence order;
+    EXPECT_CALL(m_mock, NewPath(kSupplier, _))
+        .WillOnce(DoAll(SetArgPointee<1>(Fake<DRAWBOT_PathRef>(3)), Return(kSPNoError)));
+    EXPECT_CALL(m_mock, NewPath(kSupplier, _))
+        .WillOnce(DoAll(SetArgPointee<1>(Fake<DRAWBOT_PathRef>(4)), Return(kSPNoError)));
+    EXPECT_CALL(m_mock, ReleaseObject(Object(3))).WillOnce(Return(SPErr{516}));
+    EXPECT_CALL(m_mock, ReleaseObject(Object(4))).WillOnce(Return(kSPNoError));
+    // Still held, so the destructor tries the old one once more.
+    EXPECT_CALL(m_mock, ReleaseObject(Object(3))).WillOnce(Return(kSPNoError));
+
+    DRAWBOT_PathP path(&g_table, kSupplier);
+    try {
+        path.New(&g_table, kSupplier);
+        ADD_FAILURE() << "no exception";
+    } catch (const DRAWBOT_Exception& e) {
+        EXPECT_EQ(e.ErrorCode(), 516);
+    }
+    EXPECT_EQ(path.Get(), Fake<DRAWBOT_PathRef>(3));
+}
+
 TEST_F(DrawbotWrapperTest, FailedReleaseInDestructorDoesNotTerminate) {
     InSequence order;
     EXPECT_CALL(m_mock, NewPath(kSupplier, _))

@@ -813,7 +813,10 @@ TEST(UI, RefusedPathOrPenBecomesTheEventsResult) {
     };
     for (const Refusal& r :
          {Refusal{HostApp::AfterEffects, "NewPath", 1}, Refusal{HostApp::AfterEffects, "NewPath", 7},
-          Refusal{HostApp::Premiere, "NewPen", 1}, Refusal{HostApp::AfterEffects, "ReleaseObject", 3}}) {
+          Refusal{HostApp::Premiere, "NewPen", 1}, Refusal{HostApp::AfterEffects, "ReleaseObject", 3},
+          // The handles' old path refused back while a new one takes its place.
+          Refusal{HostApp::AfterEffects, "ReleaseObject", 7},
+          Refusal{HostApp::Premiere, "ReleaseObject", 13}}) {
         Scene s;
         s.app = r.app;
         Rig rig(s);

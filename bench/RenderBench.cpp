@@ -369,9 +369,10 @@ const bool kRegistered = [] {
                 ->ComputeStatistics("best", Best);
         }
     }
-    // A stream on one thread, on two sharing each frame's rows, and two frames at once.
+    // A stream on one thread, on two sharing each frame's rows, two frames at once sharing the
+    // pool, and two frames at once on one thread each.
     const std::tuple<const char*, unsigned, std::size_t> streams[] = {
-        {"1thread", 1, 1}, {"2threads", 2, 1}, {"2threads_2frames", 2, 2}};
+        {"1thread", 1, 1}, {"2threads", 2, 1}, {"2threads_2frames", 2, 2}, {"2frames_1thread_each", 1, 2}};
     for (const Case& c : Cases()) {
         if (c.name != "defaults" && c.name != "vignette_gaussian" && c.name != "band_gaussian")
             continue;

@@ -61,6 +61,13 @@ void Configure(RenderRig& rig, const Setting& s) {
     rig.Checkbox(PARAM_INVERT, s.invert).Checkbox(PARAM_MASK_ONLY, s.maskOnly);
 }
 
+// The editor's float loop under `s`: the frame every integer path is held to.
+void RenderFloatLoop(const Setting& s, World& floats_in, World* floats_out) {
+    RenderRig editor(HostApp::Premiere);
+    Configure(editor, s);
+    ASSERT_EQ(editor.Render(floats_in, *floats_out), PF_Err_NONE);
+}
+
 // Every mode, fill, inversion and mask-only setting, under two fills; the falloffs and shapes
 // take turns so that each meets many modes.
 std::vector<Setting> AllSettings() {
@@ -109,17 +116,15 @@ TEST(PathAgreement, EightBitMatchesTheFloatLoopEverywhere) {
     for (const Setting& s : AllSettings()) {
         SCOPED_TRACE(Describe(s));
         RenderRig compositor(HostApp::AfterEffects);
-        RenderRig editor(HostApp::Premiere);
         RenderRig editor_bytes(HostApp::Premiere);
         Configure(compositor, s);
-        Configure(editor, s);
         Configure(editor_bytes, s);
         World bytes_out(PixelLayout::Argb8, kWidth, kHeight, 4);
-        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
         World bgra_out(PixelLayout::Bgra8, kWidth, kHeight);
         ASSERT_EQ(compositor.Render(bytes_in, bytes_out), PF_Err_NONE);
-        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
         ASSERT_EQ(editor_bytes.Render(bgra_in, bgra_out), PF_Err_NONE);
+        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
+        ASSERT_NO_FATAL_FAILURE(RenderFloatLoop(s, floats_in, &floats_out));
         for (A_long y = 0; y < kHeight; ++y) {
             for (A_long x = 0; x < kWidth; ++x) {
                 const PF_PixelFloat want = GetFloat(floats_out, x, y);
@@ -160,13 +165,11 @@ TEST(PathAgreement, SixteenBitMatchesTheFloatLoopEverywhere) {
     for (const Setting& s : AllSettings()) {
         SCOPED_TRACE(Describe(s));
         RenderRig compositor(HostApp::AfterEffects);
-        RenderRig editor(HostApp::Premiere);
         Configure(compositor, s);
-        Configure(editor, s);
         World words_out(PixelLayout::Argb16, kWidth, kHeight);
-        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
         ASSERT_EQ(compositor.Render(words_in, words_out), PF_Err_NONE);
-        ASSERT_EQ(editor.Render(floats_in, floats_out), PF_Err_NONE);
+        World floats_out(PixelLayout::BgraFloat, kWidth, kHeight);
+        ASSERT_NO_FATAL_FAILURE(RenderFloatLoop(s, floats_in, &floats_out));
         for (A_long y = 0; y < kHeight; ++y) {
             for (A_long x = 0; x < kWidth; ++x) {
                 const PF_PixelFloat want = GetFloat(floats_out, x, y);

@@ -12,6 +12,11 @@
 # one frame: loading libraries, setting the effect up; an empty stream is an error). "whole"
 # compares the clip's wall times as a user sees them; "per frame" compares
 # (clip - first frame) / (frames - 1), the rendering itself.
+#
+# The 1-thread rows run both programs on one core (taskset): corvelle's --threads counts the
+# threads sharing a frame's rows, and with one of them it still reads the next frame on another,
+# which unpinned would hand it part of a second core. So those rows compare one core with one,
+# and corvelle's scaling is one core against two.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -54,6 +59,23 @@ if ffmpeg -hide_banner -filters 2>/dev/null | grep ' frei0r ' >/dev/null; then
     fi
 fi
 
+ONE_CORE=()
+if command -v taskset >/dev/null; then
+    # The first core this script may run on, from a list such as "0-3" or "2,5".
+    ONE_CORE=(taskset -c "$(taskset -cp $$ | sed 's/.*: *//; s/[-,].*//')")
+fi
+
+PIN=yes   # per case: "no" lets a 1-thread row run on any core
+cores() {   # threads command... : runs the command, on one core when threads is 1
+    local threads=$1
+    shift
+    if [ "$threads" = 1 ] && [ "$PIN" = yes ] && [ ${#ONE_CORE[@]} -gt 0 ]; then
+        "${ONE_CORE[@]}" "$@"
+    else
+        "$@"
+    fi
+}
+
 corvelle() {   # threads input [effect options...], or threads input frei0r=...: the plug-in in ffmpeg
     local threads=$1 input=$2
     shift 2
@@ -61,12 +83,12 @@ corvelle() {   # threads input [effect options...], or threads input frei0r=...:
         peer "$threads" "$input" "$1"
         return
     fi
-    "$CORVELLE" render --raw $SIZE "$input" - --threads "$threads" "$@" >/dev/null
+    cores "$threads" "$CORVELLE" render --raw $SIZE "$input" - --threads "$threads" "$@" >/dev/null
 }
 
 peer() {   # threads input filter
-    ffmpeg -v error -threads "$1" -filter_threads "$1" -f rawvideo -pix_fmt argb -s $SIZE -i "$2" \
-        -vf "$3" -f rawvideo -pix_fmt argb - >/dev/null
+    cores "$1" ffmpeg -v error -threads "$1" -filter_threads "$1" -f rawvideo -pix_fmt argb -s $SIZE \
+        -i "$2" -vf "$3" -f rawvideo -pix_fmt argb - >/dev/null
 }
 
 seconds() {   # command... : prints its wall time in seconds
@@ -78,9 +100,10 @@ seconds() {   # command... : prints its wall time in seconds
 }
 
 # name;corvelle threads;corvelle options, or the plug-in in ffmpeg (frei0r=...);peer threads;peer filter
-# (";": ffmpeg separates frei0r parameters with "|")
+# [;any core] (";": ffmpeg separates frei0r parameters with "|")
 CASES=(
     "vignette, 1 thread;1;${VIGNETTE[*]};1;vignette"
+    "vignette, 1 thread, any core;1;${VIGNETTE[*]};1;vignette;any core"
     "vignette, 2 threads;2;${VIGNETTE[*]};2;vignette"
     "opacity 0 vs -vf null, 1 thread;1;--opacity 0;1;null"
     "opacity 0 vs -vf null, 2 threads;2;--opacity 0;2;null"
@@ -89,7 +112,7 @@ if [ "$HAVE_FREI0R" = yes ]; then
     CASES+=("vignette vs frei0r vignette, 1 thread;1;${VIGNETTE[*]};1;frei0r=vignette")
 fi
 # The plug-in splits each frame over the cores no other render is using, whatever -threads says;
-# the thread counts are ffmpeg's.
+# the thread counts are ffmpeg's (and a 1-thread row keeps ffmpeg, plug-in and all, on one core).
 if [ "$HAVE_PLUGIN" = yes ]; then
     CASES+=("frei0r=corvelle vs vignette, 1 thread;1;$PLUGIN_VIGNETTE;1;vignette"
         "frei0r=corvelle vs vignette, 2 threads;2;$PLUGIN_VIGNETTE;2;vignette")
@@ -101,7 +124,9 @@ fi
 declare -A WHOLE PERFRAME OWN CFRAME
 for ((round = 1; round <= ROUNDS; ++round)); do
     for entry in "${CASES[@]}"; do
-        IFS=';' read -r name cthreads coptions pthreads filter <<<"$entry"
+        IFS=';' read -r name cthreads coptions pthreads filter anywhere <<<"$entry"
+        PIN=yes
+        [ "$anywhere" = "any core" ] && PIN=no
         if [[ "$coptions" == frei0r=* ]]; then
             c_clip=$(seconds corvelle "$cthreads" "$CLIP" "$coptions")
         else
@@ -143,15 +168,21 @@ for entry in "${CASES[@]}"; do
     printf '| %-38s | %-20s | %-20s | %s |\n' "$name" "$(stats ${WHOLE[$name]})" \
         "$(stats ${PERFRAME[$name]})" "${OWN[$name]}"
 done
-# Corvelle's own scaling: one thread's time a frame over two threads', round by round.
-read -ra one <<<"${CFRAME["vignette, 1 thread"]}"
-read -ra two <<<"${CFRAME["vignette, 2 threads"]}"
-scaling=()
-for ((i = 0; i < ${#one[@]}; ++i)); do
-    scaling+=("$(echo "scale=4; ${one[i]} / ${two[i]}" | bc)")
-done
+scaling() {   # name of a 1-thread case: its time a frame over two threads', median [spread]
+    local one two ratios=() i
+    read -ra one <<<"${CFRAME[$1]}"
+    read -ra two <<<"${CFRAME["vignette, 2 threads"]}"
+    for ((i = 0; i < ${#one[@]}; ++i)); do
+        ratios+=("$(echo "scale=4; ${one[i]} / ${two[i]}" | bc)")
+    done
+    stats "${ratios[@]}"
+}
 echo
-echo "corvelle's vignette, 1 thread / 2 threads, per frame: $(stats "${scaling[@]}")"
+echo "corvelle's vignette, 1 thread / 2 threads, per frame: $(scaling "vignette, 1 thread") on one core," \
+    "$(scaling "vignette, 1 thread, any core") on any core"
+if [ ${#ONE_CORE[@]} -eq 0 ]; then
+    echo "(taskset is not installed: the 1-thread rows ran on any core)"
+fi
 if [ "$HAVE_FREI0R" = no ]; then
     echo "(frei0r's vignette: skipped, frei0r-plugins is not installed or ffmpeg has no frei0r filter)"
 fi
